@@ -1,0 +1,7 @@
+var I, Sum;
+begin
+  Sum := 0;
+  for I := 1 to 5000000 do
+    Sum := (Sum + I * 3) mod 1000003;
+  ShowMessage(IntToStr(Sum));
+end;
