@@ -1,0 +1,36 @@
+// Compile errors of the Pascal-like front end and the texts of its messages.
+#pragma once
+
+#include <string_view>
+
+#include "compiler/compile_error.h"
+#include "ole/widestring.h"
+#include "pascal/pas_tokens.h"
+
+namespace qob {
+
+// A lexical or syntax error of a Pascal-like script.
+class EQOBPasCompiler : public EQOBCompileBase {
+  QOB_CLASS(EQOBPasCompiler, EQOBCompileBase)
+ public:
+  using EQOBCompileBase::EQOBCompileBase;
+};
+
+inline constexpr std::u16string_view kPasMsgUnterminatedString = u"Unterminated string";
+inline constexpr std::u16string_view kPasMsgBadInteger = u"Syntax error in Integer constant";
+inline constexpr std::u16string_view kPasMsgBadFloat = u"Syntax error in float constant";
+inline constexpr std::u16string_view kPasMsgReraiseOutsideHandler =
+    u"Re-raising an exception only allowed in exception handler";
+inline constexpr std::u16string_view kPasMsgTypeExpected = u"Type identifier expected";
+inline constexpr std::u16string_view kPasMsgNestingTooDeep =
+    u"Statements or expressions nested too deeply";
+inline constexpr std::u16string_view kPasMsgSourceTooLong = u"Source text too long";
+
+// "Illegal character: '%s' ($%x)"
+WideString PasMsgIllegalCharacter(char16_t c);
+// "Invalid token: %s." with the token's description in quotes
+WideString PasMsgInvalidToken(TQOBPasToken token);
+// "Object or value named '%s' already exists."
+WideString PasMsgDuplicateName(std::u16string_view name);
+
+}  // namespace qob
