@@ -100,6 +100,7 @@ class TQOBByteCode {
   }
 
  private:
+  [[noreturn]] static void AssertionFailure(const char* AReason);
   template <class T>
   T* AddItem();
   void RequireOpen() const;
