@@ -4,7 +4,6 @@
 #include <string>
 
 #include "rtl/exceptions.h"
-#include "rtl/format.h"
 #include "rtl/unicode.h"
 
 namespace qob {
@@ -86,7 +85,7 @@ TQOBNameId TQOBNameTable::GetNameIndex(std::u16string_view AName, bool ACreateNe
 const TQOBIdentifierItem& TQOBNameTable::NameIndexes(TQOBNameId AIndex) const {
   std::shared_lock lock(FSection);
   if (AIndex < 0 || AIndex >= FCount)
-    throw EListError(Format(u"List index out of bounds (%d)", {AIndex}));
+    throw EListError(u"List index out of bounds (" + Utf8ToUtf16(std::to_string(AIndex)) + u")");
   return *FNameByIndex[static_cast<size_t>(AIndex)];
 }
 
