@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "rtl/convert_error.h"
 #include "rtl/exceptions.h"
 #include "rtl/float_text.h"
 #include "rtl/unicode.h"
@@ -128,16 +129,15 @@ bool ScanDecimal(std::u16string_view text, char16_t decimalSeparator, DecimalTex
   return i == text.size();
 }
 
+}  // namespace
+
 [[noreturn]] void RaiseConvertError(std::u16string_view pattern, std::u16string_view text) {
-  // pattern holds one %s.
   const size_t at = pattern.find(u"%s");
   std::u16string message(pattern.substr(0, at));
   message += text;
   message += pattern.substr(at + 2);
   throw EConvertError(WideString(message));
 }
-
-}  // namespace
 
 WideString IntToStr(int64_t value) {
   const bool negative = value < 0;
