@@ -25,6 +25,7 @@ class TEvent {
   bool FSignaled;
 };
 
+// A process-unique, non-zero number of the calling thread (never reused).
 uint64_t CurrentThreadId() noexcept;
 // Lets other threads run while waiting.
 void YieldThread() noexcept;
