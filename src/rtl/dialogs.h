@@ -1,5 +1,7 @@
 // The user-interface hook: message box, input box and beep. One process-wide
-// implementation; the default writes to stdout and reads stdin.
+// implementation; the default writes to stdout and reads stdin: a message prints its text
+// and a newline, a message box answers with its default button, an input box prints its
+// prompt and a newline and reads one line (end of input cancels).
 #pragma once
 
 #include "ole/widestring.h"
@@ -21,7 +23,7 @@ class IUserInterface {
 
 // The installed hook (the console one unless a host set another).
 IUserInterface& UserInterface();
-// Installs `ui` (not owned; nullptr restores the console default).
+// Installs `ui` (not owned; nullptr restores the console default). Safe from any thread.
 void SetUserInterface(IUserInterface* ui);
 
 void ShowMessage(const WideString& text);
