@@ -150,7 +150,6 @@ void TQOBByteCode::EndSourcePos(int32_t AOldSourcePos) {
 
 TQOBLabel* TQOBByteCode::CreateLabel() {
   RequireOpen();
-  FLabels.reserve(FLabels.size() + 1);
   TQOBLabel* label = AddItem<TQOBLabel>();
   FLabels.push_back(label);
   return label;
@@ -266,7 +265,6 @@ TQOBTry* TQOBByteCode::BeginProtectedBlock() {
     throw EQOBCompileBase(
         u"Too many protected blocks (try statements) in one routine; at most 255 are allowed",
         FCurSourcePos);
-  FTryArray.reserve(FTryArray.size() + 1);
   TQOBTry* block = AddItem<TQOBTry>();
   block->FIndex = FTryCount;
   block->FParent = FCurrentProtBlock;
