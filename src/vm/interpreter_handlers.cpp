@@ -1,0 +1,38 @@
+// Raising exceptions from script code and the exception-state chain of an
+// activation: the exceptions its running handlers own.
+#include <algorithm>
+
+#include "vm/interpreter.h"
+#include "vm/vm_runtime_error.h"
+
+namespace qob {
+
+void TQOBInterpreter::Raise(TQOBCallStackFrame& F, TQOBThread& T, const Variant& AValue) {
+  TQOBVirtMachine& vm = *F.VM;
+  std::exception_ptr object;
+  if (vm.OnVarToException) vm.OnVarToException(&vm, AValue, object);
+  if (!object) EQOBVMRuntime::RaiseError(retCannotRaiseNil);
+  // An object a handler of this thread still owns cannot be raised again:
+  // two owners would free it twice.
+  const auto& states = T.ExceptionStates();
+  if (std::any_of(states.begin(), states.end(),
+                  [&](const TQOBExceptionState& AState) { return AState.Object == object; }))
+    EQOBVMRuntime::RaiseError(retCannotRaiseLocked);
+  std::rethrow_exception(object);
+}
+
+TQOBExceptionState& TQOBInterpreter::StateOf(TQOBCallStackFrame& F, TQOBThread& T,
+                                             int32_t AExceptionVar) {
+  auto& states = T.ExceptionStates();
+  for (size_t i = states.size(); i > F.ExcBase; --i)
+    if (states[i - 1].ExceptionVar == AExceptionVar) return states[i - 1];
+  // Handler code runs only after its entry was made.
+  EQOBVMRuntime::RaiseError(retIEInvalidInstr);
+}
+
+void TQOBInterpreter::ExceptDone(TQOBCallStackFrame& F, TQOBThread& T) {
+  auto& states = T.ExceptionStates();
+  if (states.size() > F.ExcBase) states.pop_back();
+}
+
+}  // namespace qob
