@@ -25,6 +25,9 @@ inline constexpr std::u16string_view kPasMsgTypeExpected = u"Type identifier exp
 inline constexpr std::u16string_view kPasMsgNestingTooDeep =
     u"Statements or expressions nested too deeply";
 inline constexpr std::u16string_view kPasMsgSourceTooLong = u"Source text too long";
+inline constexpr std::u16string_view kPasMsgConstExpected = u"Constant expression expected";
+inline constexpr std::u16string_view kPasMsgSetBounds =
+    u"Constant expression violates subrange bounds";
 
 // "Illegal character: '%s' ($%x)"
 WideString PasMsgIllegalCharacter(char16_t c);
