@@ -1,6 +1,7 @@
 #include "rtl/float_text.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -33,10 +34,9 @@ bool IsHalfway(double absValue, int scale) {
   const double fraction = std::frexp(absValue, &binaryExponent);
   auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
   int exponent = binaryExponent - 53;  // absValue = mantissa * 2^exponent
-  while ((mantissa & 1) == 0) {
-    mantissa >>= 1;
-    ++exponent;
-  }
+  const int trailingZeros = std::countr_zero(mantissa);
+  mantissa >>= trailingZeros;
+  exponent += trailingZeros;
   // 2 * mantissa * 2^exponent * 10^scale must be an odd integer.
   if (exponent + 1 + scale != 0) return false;
   if (scale >= 0) return true;

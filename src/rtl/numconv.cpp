@@ -247,16 +247,24 @@ bool TryStrToCurr(std::u16string_view text, int64_t& scaled, const TFormatSettin
   return true;
 }
 
-WideString FloatToStr(double value, const TFormatSettings& settings) {
-  std::u16string text;
-  floattext::AppendGeneral(text, value, 15, 0, settings.DecimalSeparator);
+namespace {
+
+WideString General(double value, int precision, const TFormatSettings& settings) {
+  // A per-thread scratch buffer keeps the conversion to the one allocation of the result.
+  thread_local std::u16string text;
+  text.clear();
+  floattext::AppendGeneral(text, value, precision, 0, settings.DecimalSeparator);
   return WideString(text);
 }
 
+}  // namespace
+
+WideString FloatToStr(double value, const TFormatSettings& settings) {
+  return General(value, 15, settings);
+}
+
 WideString SingleToStr(float value, const TFormatSettings& settings) {
-  std::u16string text;
-  floattext::AppendGeneral(text, value, 7, 0, settings.DecimalSeparator);
-  return WideString(text);
+  return General(value, 7, settings);
 }
 
 WideString CurrToStr(int64_t scaled, const TFormatSettings& settings) {
