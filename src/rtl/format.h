@@ -3,6 +3,8 @@
 // where index, width and precision may be '*' (taken from the arguments).
 // A directive whose argument is missing or of the wrong kind raises
 // EConvertError ("Format '%s' invalid or incompatible with argument").
+// d, u, x take Integer arguments (u and x show negative 32-bit values as 32-bit patterns);
+// e, f, g, n, m take Float or Currency; p a Pointer; s a String.
 #pragma once
 
 #include <cstdint>
@@ -19,14 +21,14 @@ class FormatArg {
  public:
   enum class Kind { Integer, Float, Currency, String, Pointer };
 
-  FormatArg(int32_t value) : FKind(Kind::Integer), FInt(value) {}          // NOLINT
-  FormatArg(int64_t value) : FKind(Kind::Integer), FInt(value) {}          // NOLINT
-  FormatArg(uint32_t value) : FKind(Kind::Integer), FInt(value) {}         // NOLINT
-  FormatArg(double value) : FKind(Kind::Float), FFloat(value) {}           // NOLINT
-  FormatArg(const WideString& value) : FKind(Kind::String), FString(value) {}  // NOLINT
+  FormatArg(int32_t value) : FKind(Kind::Integer), FInt(value) {}                // NOLINT
+  FormatArg(int64_t value) : FKind(Kind::Integer), FInt(value) {}                // NOLINT
+  FormatArg(uint32_t value) : FKind(Kind::Integer), FInt(value) {}               // NOLINT
+  FormatArg(double value) : FKind(Kind::Float), FFloat(value) {}                 // NOLINT
+  FormatArg(const WideString& value) : FKind(Kind::String), FString(value) {}    // NOLINT
   FormatArg(std::u16string_view value) : FKind(Kind::String), FString(value) {}  // NOLINT
-  FormatArg(const char16_t* value) : FKind(Kind::String), FString(value) {}  // NOLINT
-  FormatArg(const void* value)                                              // NOLINT
+  FormatArg(const char16_t* value) : FKind(Kind::String), FString(value) {}      // NOLINT
+  FormatArg(const void* value)                                                   // NOLINT
       : FKind(Kind::Pointer), FInt(static_cast<int64_t>(reinterpret_cast<intptr_t>(value))) {}
   static FormatArg Currency(int64_t scaled) {
     FormatArg a(scaled);

@@ -71,13 +71,41 @@ int Compare(const icu::Collator* collator, std::u16string_view a, std::u16string
 
 }  // namespace
 
+namespace {
+
+bool IsAscii(std::u16string_view text) {
+  for (const char16_t c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// ASCII text (most names) maps letter by letter; full casing of anything else may change
+// the length (ß -> SS), which ICU handles.
+WideString MapAscii(std::u16string_view text, char16_t from, char16_t to) {
+  auto map = [&](char16_t c) -> char16_t {
+    return c >= from && c <= from + 25 ? c - from + to : c;
+  };
+  char16_t small[64];
+  if (text.size() <= std::size(small)) {
+    for (size_t i = 0; i < text.size(); ++i) small[i] = map(text[i]);
+    return WideString(small, text.size());
+  }
+  std::u16string mapped(text);
+  for (char16_t& c : mapped) c = map(c);
+  return WideString(mapped);
+}
+
+}  // namespace
+
 WideString UpperCase(std::u16string_view text) {
+  if (IsAscii(text)) return MapAscii(text, u'a', u'A');
   icu::UnicodeString s(text.data(), static_cast<int32_t>(text.size()));
   s.toUpper(icu::Locale::getRoot());
   return ToWide(s);
 }
 
 WideString LowerCase(std::u16string_view text) {
+  if (IsAscii(text)) return MapAscii(text, u'A', u'a');
   icu::UnicodeString s(text.data(), static_cast<int32_t>(text.size()));
   s.toLower(icu::Locale::getRoot());
   return ToWide(s);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unicode/locid.h>
 
+#include <string>
+
 namespace qob {
 namespace {
 
@@ -32,6 +34,8 @@ TEST(UnicodeCasing, FullMappingsIndependentOfTheDefaultLocale) {
     EXPECT_EQ(UpperCase(c.Text).view(), c.Upper);
     EXPECT_EQ(LowerCase(c.Text).view(), c.Lower);
   }
+  const std::u16string longName(100, u'q');
+  EXPECT_EQ(UpperCase(longName).view(), std::u16string(100, u'Q'));
   icu::Locale::setDefault(previous, status);
 }
 
