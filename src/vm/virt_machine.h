@@ -124,6 +124,9 @@ class TQOBVirtMachine : public TObject, public TQOBVMBase {
   void Execute(TQOBThread& AThread, const TQOBVMInterpretContext& AContext);
   // True once Close has begun: running code is being aborted.
   bool IsAborting() const;
+  // Clears the interrupt mask: every activation of the machine traps at its
+  // next instruction (how break requests reach running code).
+  void Interrupt() noexcept { FTerminateFlag.store(0, std::memory_order_relaxed); }
 
  private:
   friend class TVMParserCallbacks;
