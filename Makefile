@@ -25,7 +25,7 @@ test-sanitize: deps
 # The threading tests under ThreadSanitizer (label "threads").
 test-tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQOB_WERROR=ON -DQOB_TSAN=ON $(CMAKE_FLAGS)
-	cmake --build build-tsan -j $(JOBS)
+	cmake --build build-tsan -j $(JOBS) --target threads_tests
 	cd build-tsan && ctest -j $(JOBS) --output-on-failure -L threads
 
 bench: deps
