@@ -1,6 +1,7 @@
 #include "rtl/component.h"
 
 #include <algorithm>
+#include <string>
 
 #include "ole/variant_convert.h"
 #include "rtl/unicode.h"
@@ -60,6 +61,13 @@ void TComponent::SetName(const WideString& AName) {
     throw EComponentError(u"'" + AName.str() + u"' is not a valid component name.");
   if (FOwner) FOwner->CheckUniqueName(AName, this);
   FName = AName;
+}
+
+TComponent* TComponent::Components(int AIndex) const {
+  if (AIndex < 0 || AIndex >= ComponentCount())
+    throw EListError(u"Component index out of bounds (" +
+                     WideString::FromUtf8(std::to_string(AIndex)) + u")");
+  return FComponents[static_cast<size_t>(AIndex)];
 }
 
 TComponent* TComponent::FindComponent(std::u16string_view AName) const {

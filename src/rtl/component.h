@@ -44,7 +44,8 @@ class TComponent : public TPersistent {
   void SetTag(int32_t ATag) noexcept { FTag = ATag; }
 
   int ComponentCount() const noexcept { return static_cast<int>(FComponents.size()); }
-  TComponent* Components(int AIndex) const { return FComponents.at(static_cast<size_t>(AIndex)); }
+  // An index outside 0 .. ComponentCount - 1 raises EListError.
+  TComponent* Components(int AIndex) const;
   // The owned component named `AName` (ignoring case); nullptr when none.
   TComponent* FindComponent(std::u16string_view AName) const;
 
