@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "host/host_errors.h"
+#include "host/native_runner.h"
 #include "ole/variant_convert.h"
 #include "rtl/format.h"
 #include "rtl/unicode.h"
@@ -24,7 +25,8 @@ ControlList& Controls() {
 }
 
 std::atomic<TRunnerFactory>& RunnerFactorySlot(TQOBScriptLangKind AKind) {
-  static std::atomic<TRunnerFactory> slots[] = {nullptr, nullptr};
+  // Indexed by family: no engine runner yet, the native runner from the start.
+  static std::atomic<TRunnerFactory> slots[] = {nullptr, &TNativeRunner::Create};
   return slots[AKind];
 }
 
