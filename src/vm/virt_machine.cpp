@@ -82,6 +82,7 @@ void TQOBVirtMachine::Initialize(const WideString& ASource) {
   std::lock_guard guard(FSection);
   if (State() != msUninitialized || FClosing) throw EQOBVirtMachine(kNotInitializedMsg);
   FSource.SetText(ASource);
+  FModuleGeneration.fetch_add(1, std::memory_order_acq_rel);
   try {
     {
       TVMParserCallbacks callbacks(*this);

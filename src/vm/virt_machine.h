@@ -100,6 +100,22 @@ class TQOBVirtMachine : public TObject, public TQOBVMBase {
   ComPtr<IDispatch> CodeObject();
   void MakeEventHandler(const WideString& AProcName, Variant& AResult) override;
 
+  // Dynamic code (dyn_code.cpp): expressions and statements compiled at run
+  // time in the module's global scope. Preparing requires msInitialized or
+  // msActive; the caller owns the prepared code (a TPreparedDynCode).
+  std::unique_ptr<TObject> PrepareExpr(const WideString& AExpr);
+  std::unique_ptr<TObject> PrepareStmt(const WideString& AStmt);
+  Variant Eval(TObject* APreparedExpr);
+  void ExecStmt(TObject* APreparedStmt);
+  // Prepare, run and free in one go.
+  Variant Eval(const WideString& AExpr);
+  void ExecStmt(const WideString& AStmt);
+  // Grows with every module compiled, so that code prepared against an
+  // earlier module is refused.
+  uint64_t ModuleGeneration() const noexcept {
+    return FModuleGeneration.load(std::memory_order_acquire);
+  }
+
   TQOBVMState State() const noexcept { return FState.load(std::memory_order_acquire); }
   const TQOBVMId& Id() const noexcept { return FId; }
   const TQOBVMSource& Source() const noexcept { return FSource; }
@@ -162,6 +178,7 @@ class TQOBVirtMachine : public TObject, public TQOBVMBase {
   // an interruption (abort, break request) is pending.
   std::atomic<uint8_t> FTerminateFlag{0xFF};
   bool FClosing = false;  // under FSection
+  std::atomic<uint64_t> FModuleGeneration{0};
 };
 
 // Enters a machine on the calling thread for the lifetime of the object.
