@@ -66,12 +66,14 @@ struct TAsm {
     int32_t old;
     bc.BeginSourcePos(ASourcePos, old);
   }
-  // A try block with its locals, as the code generators lay it out.
-  TQOBTry* BeginTry() {
+  // A protected block with its locals, laid out as the code generators do.
+  TQOBTry* BeginTry(bool AWithFinally) {
     TQOBTry* t = bc.BeginProtectedBlock();
-    t->FFinallyRetVar = bc.AddLocalVar();
+    if (AWithFinally) {
+      t->FFinallyRetVar = bc.AddLocalVar();
+      t->FFinallyLabel = bc.CreateLabel();
+    }
     t->FExceptionVar = bc.AddLocalVarArray(2);
-    t->FFinallyLabel = bc.CreateLabel();
     t->FHandlerLabel = bc.CreateLabel();
     return t;
   }
@@ -289,19 +291,6 @@ std::string Raised(F&& ACall) {
     return WideString(e.ClassName()).ToUtf8() + ": " + e.Message().ToUtf8();
   }
   return "";
-}
-
-// The value a function body leaves on the stack: the body runs as function
-// F of a fresh machine, its top slot becomes the result.
-inline Variant Evaluate(const TBody& ABody) {
-  TTestScript script;
-  script.Proc(u"F", 0, true, [&](TAsm& a) {
-    ABody(a);
-    a.Emit(icAssignResult);
-    a.Emit(icRet);
-  });
-  auto vm = script.Run();
-  return vm->RunProc(WideString(u"F"));
 }
 
 // True when the calling thread's records are back to rest: no activation,
