@@ -96,6 +96,10 @@ class Formatter {
     return FArgs[FNextArg++];
   }
 
+  // Widths, precisions and indexes above this are refused rather than
+  // letting a format string ask for gigabytes of padding.
+  static constexpr int64_t kMaxCount = 1 << 16;
+
   // Digits or '*' (an Integer argument); nullopt when neither is there.
   std::optional<int64_t> Count() {
     if (FPos < FFormat.size() && FFormat[FPos] == u'*') {
@@ -103,16 +107,14 @@ class Formatter {
       const FormatArg& arg = NextArg();
       if (arg.kind() != FormatArg::Kind::Integer) Fail();
       const int64_t value = arg.AsInteger();
-      if (value < -std::numeric_limits<int32_t>::max() ||
-          value > std::numeric_limits<int32_t>::max())
-        Fail();
+      if (value < -kMaxCount || value > kMaxCount) Fail();
       return value;
     }
     if (FPos >= FFormat.size() || FFormat[FPos] < u'0' || FFormat[FPos] > u'9') return {};
     int64_t value = 0;
     for (; FPos < FFormat.size() && FFormat[FPos] >= u'0' && FFormat[FPos] <= u'9'; ++FPos) {
       value = value * 10 + (FFormat[FPos] - u'0');
-      if (value > std::numeric_limits<int32_t>::max()) Fail();
+      if (value > kMaxCount) Fail();
     }
     return value;
   }

@@ -116,6 +116,9 @@ TEST(FormatErrors, MismatchesAndMissingArgumentsRaise) {
       {u"%*d", {u"x", 1}, ""},
       {u"%*d", {5}, ""},
       {u"%99999999999d", {1}, ""},
+      {u"%2000000000d", {1}, ""},  // would need gigabytes of padding
+      {u"%.2000000000f", {1.5}, ""},
+      {u"%*s", {2000000000, u"x"}, ""},
   };
   for (const FormatCase& c : cases) {
     const std::string format = WideString(c.Format).ToUtf8();
