@@ -247,6 +247,8 @@ Variant IntegerDivision(bool modulus, const Variant& left, const Variant& right)
   const VarKind lk = KindOf(l.VType), rk = KindOf(r.VType);
   VarKind kind = VarKind::kInteger;
   if (IsIntegerKind(lk) && IsIntegerKind(rk)) kind = IntegerClass(lk, rk);
+  if (kind == VarKind::kByte && (lk == VarKind::kEmpty || rk == VarKind::kEmpty))
+    kind = VarKind::kSmallint;  // Byte stays Byte only between two Bytes
   if (IsOneOf(VarKind::kInt64, lk, rk)) kind = VarKind::kInt64;
   auto whole = [kind](const Variant& v) -> int64_t {
     int64_t value = 0;
