@@ -16,6 +16,8 @@ Variant VarMul(const Variant& left, const Variant& right);
 Variant VarDiv(const Variant& left, const Variant& right);
 Variant VarIdiv(const Variant& left, const Variant& right);
 Variant VarMod(const Variant& left, const Variant& right);
+// Shifts are not OLE operations: Integer operands (Int64 when either operand is
+// 64 bits wide), the count masked to the width, right shifts filling with zeros.
 Variant VarShl(const Variant& left, const Variant& right);
 Variant VarShr(const Variant& left, const Variant& right);
 Variant VarAnd(const Variant& left, const Variant& right);
@@ -23,11 +25,14 @@ Variant VarOr(const Variant& left, const Variant& right);
 Variant VarXor(const Variant& left, const Variant& right);
 Variant VarEqv(const Variant& left, const Variant& right);
 Variant VarImp(const Variant& left, const Variant& right);
+// Concatenation: each operand as text (Empty and Null as ""); Null & Null is Null.
 Variant VarCat(const Variant& left, const Variant& right);
+// Both operands as Doubles; the result is a Double.
 Variant VarPow(const Variant& left, const Variant& right);
 Variant VarNeg(const Variant& value);
 Variant VarNot(const Variant& value);
 Variant VarAbs(const Variant& value);
+// Whole part toward minus infinity (Int) and toward zero (Fix), keeping the type.
 Variant VarInt(const Variant& value);
 Variant VarFix(const Variant& value);
 
@@ -40,7 +45,10 @@ inline constexpr int VARCMP_NULL = 3;
 // Flags of VarCmp.
 inline constexpr unsigned kCompareIgnoreCase = 1;
 
-// Compares two values; VARCMP_NULL when either is Null.
+// Compares two values; VARCMP_NULL when either is Null. Strings compare by code
+// unit (or case-insensitively with kCompareIgnoreCase); a string against a
+// number compares numerically when it reads as a number, otherwise the string
+// is greater; Empty is 0 or ""; Booleans are numbers (True = -1 < False = 0).
 int VarCmp(const Variant& left, const Variant& right, unsigned flags = 0);
 
 }  // namespace qob
