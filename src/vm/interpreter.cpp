@@ -103,6 +103,27 @@ inline Variant& ArgSlot(const TQOBCallStackFrame& F, TQOBParamInfo AParam) noexc
   return F.Ctx->Args[AParam.Index];
 }
 
+// What icPushArgRef pushes for a parameter of the given kind.
+void PushArgRef(Variant& ASlot, TQOBParamKind AKind, Variant& ATarget) {
+  switch (AKind) {
+    case pkSimple:
+      // The parameter gets its own value before anything can write through
+      // it, so a value parameter never changes the caller's variable.
+      if (ASlot.IsRef()) {
+        Variant own(ASlot.Deref());
+        ASlot = std::move(own);
+      }
+      ATarget = Variant::RefTo(&ASlot);
+      break;
+    case pkConst:
+      ATarget = ASlot.Deref();
+      break;
+    case pkByRef:
+      ATarget = Variant::RefTo(&ASlot.Deref());
+      break;
+  }
+}
+
 inline Variant& ResultSlot(const TQOBCallStackFrame& F) {
   if (!F.Ctx->Result) EQOBVMRuntime::RaiseError(retIEInvalidInstr);
   return *F.Ctx->Result;
@@ -294,7 +315,9 @@ static_assert(TableInCodeOrder(), "the dispatch table must list every code in or
   --S;                                                   \
   QOB_NEXT();
 
-// The labelled instruction blocks read best as written.
+// The labelled instruction blocks read best as written. A computed goto
+// runs no destructors, so no block keeps an object with one across the
+// dispatch: such work lives in helper functions.
 // clang-format off
 void TQOBInterpreter::Run(TQOBCallStackFrame& F, TQOBThread& T, Variant* S) {
   TQOBVirtMachine& vm = *F.VM;
@@ -377,28 +400,10 @@ L_icPushLocalVarRef:
   *S = Variant::RefTo(&stack[ip->Data.Int]);
   QOB_NEXT();
 
-L_icPushArgRef: {
-  Variant& slot = ArgSlot(F, ip->Data.Param);
+L_icPushArgRef:
   QOB_PUSH();
-  switch (ip->Data.Param.ParamKind()) {
-    case pkSimple:
-      // The parameter gets its own value before anything can write through
-      // it, so a value parameter never changes the caller's variable.
-      if (slot.IsRef()) {
-        Variant own(slot.Deref());
-        slot = std::move(own);
-      }
-      *S = Variant::RefTo(&slot);
-      break;
-    case pkConst:
-      *S = slot.Deref();
-      break;
-    case pkByRef:
-      *S = Variant::RefTo(&slot.Deref());
-      break;
-  }
+  PushArgRef(ArgSlot(F, ip->Data.Param), ip->Data.Param.ParamKind(), *S);
   QOB_NEXT();
-}
 
 L_icPushResultRef:
   QOB_PUSH();
@@ -689,12 +694,9 @@ L_icFinallyRet:
   QOB_DISPATCH();
 
 L_icExceptJmpIfIs: {
-  const TQOBExcJump& clause = *ip->Data.ExcJump;
-  const std::exception_ptr object = StateOf(F, T, clause.FTry->FExceptionVar).Object;
-  bool result = false;
-  if (vm.OnExceptionIsTest) vm.OnExceptionIsTest(&vm, object, *S, result);
+  const bool matches = ExceptionIs(F, T, *ip->Data.ExcJump, *S);
   --S;
-  if (result) QOB_JUMP(clause.FLabel);
+  if (matches) QOB_JUMP(ip->Data.ExcJump->FLabel);
   QOB_NEXT();
 }
 
@@ -702,14 +704,10 @@ L_icExceptDone:
   ExceptDone(F, T);
   QOB_NEXT();
 
-L_icExceptToVar: {
-  const std::exception_ptr object = StateOf(F, T, static_cast<int32_t>(ip->Data.Int)).Object;
-  Variant value;
-  if (vm.OnExceptionToVar) vm.OnExceptionToVar(&vm, object, value);
+L_icExceptToVar:
   QOB_PUSH();
-  *S = std::move(value);
+  ExceptToVar(F, T, static_cast<int32_t>(ip->Data.Int), *S);
   QOB_NEXT();
-}
 
 L_icSetNamespace:
   F.CurNS = ip->Data.Namespace;
@@ -717,10 +715,8 @@ L_icSetNamespace:
 
 L_icArrayCreate: {
   const TQOBArray& array = *ip->Data.Array;
-  Variant* bounds = S - array.FArgsOffset;
-  Variant created = QOBArrayCreate(array, bounds);
-  S = bounds;
-  *S = std::move(created);
+  S -= array.FArgsOffset;  // the bounds make way for the array
+  *S = QOBArrayCreate(array, S);
   QOB_NEXT();
 }
 

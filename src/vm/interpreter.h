@@ -68,6 +68,10 @@ class TQOBInterpreter {
   static void Raise(TQOBCallStackFrame& F, TQOBThread& T, const Variant& AValue);
   static TQOBExceptionState& StateOf(TQOBCallStackFrame& F, TQOBThread& T, int32_t AExceptionVar);
   static void ExceptDone(TQOBCallStackFrame& F, TQOBThread& T);
+  static bool ExceptionIs(TQOBCallStackFrame& F, TQOBThread& T, const TQOBExcJump& AClause,
+                          const Variant& AType);
+  static void ExceptToVar(TQOBCallStackFrame& F, TQOBThread& T, int32_t AExceptionVar,
+                          Variant& ATarget);
 };
 
 }  // namespace qob

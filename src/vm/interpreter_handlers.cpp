@@ -35,4 +35,21 @@ void TQOBInterpreter::ExceptDone(TQOBCallStackFrame& F, TQOBThread& T) {
   if (states.size() > F.ExcBase) states.pop_back();
 }
 
+bool TQOBInterpreter::ExceptionIs(TQOBCallStackFrame& F, TQOBThread& T, const TQOBExcJump& AClause,
+                                  const Variant& AType) {
+  TQOBVirtMachine& vm = *F.VM;
+  bool result = false;
+  if (vm.OnExceptionIsTest)
+    vm.OnExceptionIsTest(&vm, StateOf(F, T, AClause.FTry->FExceptionVar).Object, AType, result);
+  return result;
+}
+
+void TQOBInterpreter::ExceptToVar(TQOBCallStackFrame& F, TQOBThread& T, int32_t AExceptionVar,
+                                  Variant& ATarget) {
+  TQOBVirtMachine& vm = *F.VM;
+  const std::exception_ptr& object = StateOf(F, T, AExceptionVar).Object;
+  ATarget.Clear();
+  if (vm.OnExceptionToVar) vm.OnExceptionToVar(&vm, object, ATarget);
+}
+
 }  // namespace qob
