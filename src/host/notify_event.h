@@ -7,6 +7,8 @@
 namespace qob {
 
 using TNotifyEvent = TMethod;
+// The type record of notify event properties.
+inline constexpr TTypeRecord kNotifyEventType{tkMethod, u"TNotifyEvent"};
 // The code of a notify event: the bound object, then the sender.
 using TNotifyEventCode = void (*)(void* AData, TObject* ASender);
 

@@ -37,6 +37,65 @@ ComPtr<IDispatch> DispatchOf(const Variant& AObj) {
   return ComPtr<IDispatch>(converted.VDispatch);
 }
 
+constexpr std::u16string_view kLanguageNames[] = {u"slVBScript", u"slJScript", u"slPerl",
+                                                  u"slRexx",     u"slTCL",     u"slPython",
+                                                  u"slLua",      u"slPascal",  u"slNativeVb"};
+constexpr TTypeRecord kScriptLanguageType{tkEnumeration, u"TQOBScriptLanguage", kLanguageNames};
+
+TQOBScriptControl& Control(TPersistent& AInstance) {
+  return static_cast<TQOBScriptControl&>(AInstance);
+}
+const TQOBScriptControl& Control(const TPersistent& AInstance) {
+  return static_cast<const TQOBScriptControl&>(AInstance);
+}
+
+// The published properties, so that a host's loading code and event hooks
+// find them by name. Registered with the class, before any control exists.
+const bool kPropertiesPublished = [] {
+  RegisterPublishedProperties(
+      TQOBScriptControl::StaticClass(),
+      {
+          {u"About", &kStringType, [](const TPersistent& c) { return Variant(Control(c).About()); },
+           [](TPersistent& c, const Variant& v) { Control(c).SetAbout(VarToStr(v)); }},
+          {u"Active", &kBooleanType,
+           [](const TPersistent& c) { return Variant(Control(c).Active()); },
+           [](TPersistent& c, const Variant& v) { Control(c).SetActive(VarToBool(v)); }},
+          {u"Source", &kStringType,
+           [](const TPersistent& c) { return Variant(Control(c).Source().Text()); },
+           [](TPersistent& c, const Variant& v) {
+             Control(c).Source().SetText(VarToStr(v).view());
+           }},
+          {u"DebugName", &kStringType,
+           [](const TPersistent& c) { return Variant(Control(c).DebugName()); },
+           [](TPersistent& c, const Variant& v) { Control(c).SetDebugName(VarToStr(v)); }},
+          {u"Language", &kScriptLanguageType,
+           [](const TPersistent& c) {
+             return Variant(static_cast<int32_t>(Control(c).Language()));
+           },
+           [](TPersistent& c, const Variant& v) {
+             const int32_t ordinal = VarToInt32(v);
+             if (ordinal < kScriptLanguageType.MinValue || ordinal > kScriptLanguageType.MaxValue())
+               throw ERangeError();
+             Control(c).SetLanguage(static_cast<TQOBScriptLanguage>(ordinal));
+           }},
+          {u"ExceptionSourceInfo", &kBooleanType,
+           [](const TPersistent& c) { return Variant(Control(c).ExceptionSourceInfo()); },
+           [](TPersistent& c, const Variant& v) {
+             Control(c).SetExceptionSourceInfo(VarToBool(v));
+           }},
+          {u"BeforePrepare", &kNotifyEventType, nullptr, nullptr,
+           [](const TPersistent& c) { return Control(c).BeforePrepare(); },
+           [](TPersistent& c, const TMethod& m) { Control(c).SetBeforePrepare(m); }},
+          {u"BeforeOpen", &kNotifyEventType, nullptr, nullptr,
+           [](const TPersistent& c) { return Control(c).BeforeOpen(); },
+           [](TPersistent& c, const TMethod& m) { Control(c).SetBeforeOpen(m); }},
+          {u"AfterClose", &kNotifyEventType, nullptr, nullptr,
+           [](const TPersistent& c) { return Control(c).AfterClose(); },
+           [](TPersistent& c, const TMethod& m) { Control(c).SetAfterClose(m); }},
+      });
+  return true;
+}();
+
 }  // namespace
 
 std::vector<TQOBScriptControl*> ScriptControlList() {

@@ -9,6 +9,7 @@
 
 #include "fake_runner.h"
 #include "host/host_errors.h"
+#include "ole/variant_convert.h"
 
 namespace qob {
 namespace {
@@ -277,14 +278,40 @@ TEST_F(ScriptControlTest, DestroyingAPreparedControlClosesItQuietly) {
   EXPECT_EQ(script.LiveRunners, 0);
 }
 
-TEST_F(ScriptControlTest, ActiveAndDebugNameSetWhileLoadingApplyInLoaded) {
-  control->BeginLoading();
-  control->SetActive(true);
-  control->SetDebugName(u"Main");
-  EXPECT_EQ(control->State(), ssInactive);
-  control->Loaded();
-  EXPECT_EQ(control->State(), ssActive);
-  EXPECT_EQ(control->DebugName().view(), u"");  // no debugger: the name is not kept
+// A host's loading code sets published properties by name; Active waits
+// for Loaded, after everything it depends on has been set.
+TEST_F(ScriptControlTest, PublishedPropertiesSetWhileLoadingApplyInLoaded) {
+  TQOBScriptControl loaded(nullptr);
+  const TClass controlClass = TQOBScriptControl::StaticClass();
+  loaded.BeginLoading();
+  const struct {
+    const char16_t* name;
+    Variant value;
+  } properties[] = {
+      {u"active", Variant(true)},  // streamed before what it depends on
+      {u"Language", Variant(static_cast<int32_t>(slPascal))},
+      {u"Source", Variant(u"begin end;")},
+      {u"ExceptionSourceInfo", Variant(false)},
+      {u"DebugName", Variant(u"Main")},
+  };
+  for (const auto& p : properties) {
+    const TPropInfo* info = GetPropInfo(controlClass, p.name);
+    ASSERT_NE(info, nullptr) << WideString(p.name).ToUtf8();
+    SetPropValue(loaded, *info, p.value);
+  }
+  SetMethodProp(loaded, *GetPropInfo(controlClass, u"BeforeOpen"), beforeOpen.Event());
+  EXPECT_THROW(SetPropValue(loaded, *GetPropInfo(controlClass, u"Language"), Variant(9)),
+               ERangeError);
+  EXPECT_EQ(loaded.State(), ssInactive);
+
+  loaded.Loaded();
+  EXPECT_EQ(loaded.State(), ssActive);
+  EXPECT_EQ(loaded.Language(), slPascal);
+  EXPECT_FALSE(loaded.ExceptionSourceInfo());
+  EXPECT_EQ(loaded.Source().Text().view(), u"begin end;\r\n");
+  EXPECT_EQ(script.Log, (std::vector<std::string>{"runner.Prepare", "BeforeOpen", "runner.Open"}));
+  EXPECT_EQ(loaded.DebugName().view(), u"");  // no debugger: the name is not kept
+  EXPECT_EQ(VarToBool(GetPropValue(loaded, *GetPropInfo(controlClass, u"Active"))), true);
 }
 
 TEST_F(ScriptControlTest, EventHandlersAreSharedPerClassAndProcedure) {
