@@ -5,7 +5,6 @@
 
 #include "compiler/compile_error.h"
 #include "ole/widestring.h"
-#include "pascal/pas_tokens.h"
 
 namespace qob {
 
@@ -16,6 +15,8 @@ class EQOBPasCompiler : public EQOBCompileBase {
   using EQOBCompileBase::EQOBCompileBase;
 };
 
+inline constexpr std::u16string_view kPasMsgIllegalCharacter = u"Illegal character: '%s' ($%x)";
+inline constexpr std::u16string_view kPasMsgInvalidToken = u"Invalid token: %s.";
 inline constexpr std::u16string_view kPasMsgUnterminatedString = u"Unterminated string";
 inline constexpr std::u16string_view kPasMsgBadInteger = u"Syntax error in Integer constant";
 inline constexpr std::u16string_view kPasMsgBadFloat = u"Syntax error in float constant";
@@ -28,12 +29,5 @@ inline constexpr std::u16string_view kPasMsgSourceTooLong = u"Source text too lo
 inline constexpr std::u16string_view kPasMsgConstExpected = u"Constant expression expected";
 inline constexpr std::u16string_view kPasMsgSetBounds =
     u"Constant expression violates subrange bounds";
-
-// "Illegal character: '%s' ($%x)"
-WideString PasMsgIllegalCharacter(char16_t c);
-// "Invalid token: %s." with the token's description in quotes
-WideString PasMsgInvalidToken(TQOBPasToken token);
-// "Object or value named '%s' already exists."
-WideString PasMsgDuplicateName(std::u16string_view name);
 
 }  // namespace qob

@@ -29,7 +29,8 @@ void TQOBPasParser::Start(const WideString& ASource) {
 
 void TQOBPasParser::Expect(TQOBPasTokenSet ASet) const {
   if (!ASet.Contains(Token()))
-    throw EQOBPasCompiler(PasMsgInvalidToken(Token()), FScanner.TokenEndPos());
+    throw EQOBPasCompiler(kPasMsgInvalidToken, FScanner.TokenEndPos(),
+                          {TQOBPasScanner::TokenToStr(Token())});
 }
 
 void TQOBPasParser::Skip() {
@@ -54,7 +55,7 @@ void TQOBPasParser::FailAtLastToken(const WideString& AMessage) const {
 }
 
 void TQOBPasParser::FailDuplicate(const WideString& AName) const {
-  FailAtLastToken(PasMsgDuplicateName(AName));
+  throw EQOBPasCompiler(kQOBDuplicateNameMsg, FLastSkippedPos, {AName});
 }
 
 // --- Entry points ------------------------------------------------------------

@@ -64,7 +64,10 @@ void TQOBPasScanner::Fail(const WideString& message, int32_t pos) const {
 }
 
 void TQOBPasScanner::FailIllegalCharacter(char16_t c) const {
-  Fail(PasMsgIllegalCharacter(c), CurrentPos());
+  // A NUL is shown by its code only: as a character it would cut the message
+  // short wherever the text is handed on as a C string.
+  const std::u16string_view shown(&c, c == 0 ? 0 : 1);
+  throw EQOBPasCompiler(kPasMsgIllegalCharacter, CurrentPos(), {shown, uint32_t{c}});
 }
 
 void TQOBPasScanner::ReadToken() {
