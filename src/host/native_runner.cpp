@@ -112,29 +112,28 @@ void TNativeRunner::WriteVar(const WideString& AName, const Variant& AValue) {
   VM().WriteVar(AName, AValue);
 }
 
-// Expressions and statements compiled at run time wait for the machine's
-// dynamic code; until then they fail plainly instead of doing nothing.
-[[noreturn]] static void NoDynamicCode() {
-  throw EQOBScriptControl(u"Expressions and statements at run time are not available yet.");
+std::unique_ptr<TObject> TNativeRunner::PrepareExpr(const WideString& AExpr) {
+  return VM().PrepareExpr(AExpr);
 }
 
-std::unique_ptr<TObject> TNativeRunner::PrepareExpr(const WideString&) {
-  NoDynamicCode();
+std::unique_ptr<TObject> TNativeRunner::PrepareStmt(const WideString& AStmt) {
+  return VM().PrepareStmt(AStmt);
 }
-std::unique_ptr<TObject> TNativeRunner::PrepareStmt(const WideString&) {
-  NoDynamicCode();
+
+Variant TNativeRunner::Eval(TObject* APreparedExpr) {
+  return VM().Eval(APreparedExpr);
 }
-Variant TNativeRunner::Eval(TObject*) {
-  NoDynamicCode();
+
+Variant TNativeRunner::Eval(const WideString& AExpr) {
+  return VM().Eval(AExpr);
 }
-Variant TNativeRunner::Eval(const WideString&) {
-  NoDynamicCode();
+
+void TNativeRunner::ExecStmt(TObject* APreparedStmt) {
+  VM().ExecStmt(APreparedStmt);
 }
-void TNativeRunner::ExecStmt(TObject*) {
-  NoDynamicCode();
-}
-void TNativeRunner::ExecStmt(const WideString&) {
-  NoDynamicCode();
+
+void TNativeRunner::ExecStmt(const WideString& AStmt) {
+  VM().ExecStmt(AStmt);
 }
 
 ComPtr<IDispatch> TNativeRunner::GetCodeObject() {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/host_errors.h"
 #include "host/named_values_holder.h"
 #include "host/script_control.h"
 #include "host/source_info.h"
@@ -116,6 +117,33 @@ TEST(NativeRunnerTest, ErrorMessagesCarryTheSourceSuffixOnce) {
     EXPECT_EQ(HasSourceInfo(message), withInfo) << WideString(message).ToUtf8();
     EXPECT_EQ(control->State(), ssInactive);
   }
+}
+
+TEST(NativeRunnerTest, ExpressionsAndStatementsRunInTheScriptsScope) {
+  auto control = PascalControl(
+      u"var Count = 1;\n"
+      u"function Twice(X);\nbegin\n  Result := X * 2;\nend;\n");
+  control->AddOrSetValue(u"Base", Variant(100));
+  control->Prepare();
+  std::unique_ptr<TObject> expression = control->PrepareExpr(u"Twice(Count) + Base");
+  control->Open(true);
+  EXPECT_EQ(VarToInt32(control->Eval(expression.get())), 102);
+  control->ExecuteStatement(u"Count := Count + 4");
+  EXPECT_EQ(VarToInt32(control->Eval(expression.get())), 110);
+
+  std::unique_ptr<TObject> statement = control->PrepareStmt(u"Base := Base + Count");
+  control->ExecuteStatement(statement.get());
+  control->ExecuteStatement(statement.get());
+  Variant base;
+  ASSERT_TRUE(control->TryReadValue(u"Base", base));
+  EXPECT_EQ(VarToInt32(base), 110);
+  EXPECT_EQ(VarToInt32(control->ReadVar(u"Count")), 5);
+
+  // Errors in the text point into the text itself.
+  const std::u16string message = ErrorOf([&] { control->Eval(u"1 +"); });
+  EXPECT_NE(message.find(u"[line: 0, pos: "), std::u16string::npos) << WideString(message).ToUtf8();
+  control->Close(false, true);
+  EXPECT_THROW(control->Eval(expression.get()), EQOBScriptControl);
 }
 
 TEST(NativeRunnerTest, RuntimeErrorInGlobalCodeFollowsCloseOnRuntimeError) {

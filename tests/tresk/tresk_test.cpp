@@ -241,6 +241,12 @@ TEST_F(TreskTest, ValuesAndCallArgumentsAreNumbersWhenTheyReadAsNumbers) {
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.out, c.out) << c.args[1];
   }
+  // After the global code: --exec, then --eval, then --call, whatever their order here.
+  const Outcome ordered = RunTresk({"run", script, "--value", "Base=start", "--call", "Say", "call",
+                                    "--eval", "Add(Base, '+eval')", "--exec", "Say('exec')"});
+  EXPECT_EQ(ordered.status, 0) << ordered.err;
+  EXPECT_EQ(ordered.out, "start\nexec\nstart+eval\ncall\n");
+
   const Outcome missing = RunTresk({"run", script, "--value", "Base=1", "--call", "Missing"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "1\n");
