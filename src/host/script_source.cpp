@@ -39,8 +39,8 @@ void TScriptSourceStrings::Clear() {
 }
 
 void TScriptSourceStrings::Assign(const TScriptSourceStrings& ASource) {
-  if (&ASource == this) return;
-  Assign(std::span<const WideString>(ASource.FLines));
+  CheckCanChange();
+  if (&ASource != this) FLines = ASource.FLines;
 }
 
 void TScriptSourceStrings::Assign(std::span<const WideString> ALines) {
