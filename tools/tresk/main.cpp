@@ -27,7 +27,7 @@ Examples:
   tresk run examples/hello.pas
   tresk run calc.pas --value Rate=0.2 --call Total 100 250
   tresk run calc.pas --eval "Total(1, 2) * 2"
-  echo "ShowMessage('hi');" | tresk run - --lang pascal
+  echo "begin ShowMessage('hi'); end;" | tresk run - --lang pascal
   tresk run loop.pas --timeout 5)";
 
 }  // namespace
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       ->type_name("NAME=VALUE")
       ->allow_extra_args(false);
   run->add_option("--call", options.Call, "after the global code, call procedure PROC with ARGs")
-      ->type_name("PROC [ARG]...")
+      ->type_name("PROC [ARG]")
       ->expected(1, -1);
   run->add_option("--eval", options.Eval, "evaluate an expression and print its value")
       ->type_name("EXPR");
