@@ -56,7 +56,10 @@ int32_t TQOBPasScanner::CurrentPos() const noexcept {
 }
 
 WideString TQOBPasScanner::TokenToStr(TQOBPasToken Token) {
-  return WideString(u"'" + std::u16string(PasTokenDescription(Token).S) + u"'");
+  std::u16string text(1, u'\'');
+  text += PasTokenDescription(Token).S;
+  text += u'\'';
+  return WideString(text);
 }
 
 void TQOBPasScanner::Fail(const WideString& message, int32_t pos) const {
