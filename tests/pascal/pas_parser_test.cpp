@@ -275,6 +275,16 @@ TEST(PasParserTest, RefusedUsedUnitIsADuplicate) {
   }
 }
 
+// A refused variable is freed by the parser; its initial value must not have
+// been handed on, or the global code would write to a freed object.
+TEST(PasParserTest, RefusedVariableHandsOnNoInitialiser) {
+  TRecordingCallbacks cbs;
+  TQOBPasParser parser(&cbs);
+  EXPECT_THROW(parser.Parse(u"var x = 1; var X = 2;"), EQOBPasCompiler);
+  ASSERT_EQ(cbs.Stmts.size(), 1u);
+  EXPECT_EQ(TTreeDump::Of(*cbs.Stmts[0]), "x = 1");
+}
+
 // Deeply nested input ends in a compile error; long flat chains do not nest.
 TEST(PasParserTest, NestingIsBoundedAndChainsAreNot) {
   auto repeat = [](std::u16string_view part, int times) {
