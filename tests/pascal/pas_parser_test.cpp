@@ -275,6 +275,41 @@ TEST(PasParserTest, RefusedUsedUnitIsADuplicate) {
   }
 }
 
+// Truncated or damaged text ends in a compile error, never in a crash, a
+// hang or another kind of exception.
+TEST(PasParserTest, TruncatedAndDamagedScriptsFailCleanly) {
+  const std::u16string script =
+      u"uses U; var a = [1, 2..3], b; const c = 'x''y'#13;\r\n"
+      u"function F(p; var q; const r); var i = 0; const k = -2 * 3;\r\n"
+      u"begin for i := 1 to 10 do begin if not (p > q) or (r = k) then Continue else Break; "
+      u"end;\r\n"
+      u"  case p of 1, 2..3: q := @F; else q := array[1..2, 3] of Double; end;\r\n"
+      u"  repeat q := q.x(1)[2].y; until True; while False do ;\r\n"
+      u"  try raise Exception.Create('e'); except on E: Exception do raise; else ; end;\r\n"
+      u"  try Exit; finally (* c *) { d } // e\r\n end; Result := $FF + 1.5e3; end;\r\n"
+      u"begin a := F(1, b, 2); end;";
+  {
+    TRecordingCallbacks cbs;
+    TQOBPasParser parser(&cbs);
+    ASSERT_NO_THROW(parser.Parse(WideString(script)));
+  }
+  auto parseFailsCleanly = [](const std::u16string& source) {
+    TRecordingCallbacks cbs;
+    TQOBPasParser parser(&cbs);
+    try {
+      parser.Parse(WideString(source));
+    } catch (const EQOBPasCompiler& e) {
+      EXPECT_GE(e.SourcePos(), 1) << U8(source);
+      EXPECT_LE(e.SourcePos(), static_cast<int32_t>(source.size()) + 1) << U8(source);
+    }
+  };
+  for (size_t length = 0; length < script.size(); ++length)
+    parseFailsCleanly(script.substr(0, length));
+  for (size_t at = 0; at < script.size(); at += 7)
+    for (char16_t stray : {u'"', u'}', u'\0', u'\'', u'(', u'$', u'#'})
+      parseFailsCleanly(script.substr(0, at) + stray + script.substr(at));
+}
+
 // A refused variable is freed by the parser; its initial value must not have
 // been handed on, or the global code would write to a freed object.
 TEST(PasParserTest, RefusedVariableHandsOnNoInitialiser) {
