@@ -7,6 +7,10 @@
 
 #include <atomic>
 #include <cassert>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ole/variant_convert.h"
 #include "vm/value_ops.h"
@@ -24,14 +28,29 @@ inline uint8_t CodeOf(const TQOBInstr* AIP) noexcept {
   return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(AIP->Code)).load(std::memory_order_relaxed);
 }
 
+// Results are written as whole 16-byte slots: the next instruction usually
+// reads the whole slot, and a load that spans several smaller stores cannot
+// be forwarded from them and stalls.
+inline void StoreWhole(Variant& ATarget, TVarType AType, uint32_t APayload) noexcept {
+#if defined(__SSE2__)
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(static_cast<TVarData*>(&ATarget)),
+                   _mm_set_epi64x(static_cast<int64_t>(APayload), AType));
+#else
+  TVarData data{};
+  data.VType = AType;
+  data.VLongWord = APayload;
+  std::memcpy(static_cast<TVarData*>(&ATarget), &data, sizeof data);
+#endif
+}
+
 inline void SetBool(Variant& ATarget, bool AValue) noexcept {
   ATarget.Clear();
-  ATarget.VType = varBoolean;
-  ATarget.VBoolean = AValue ? VARIANT_TRUE : VARIANT_FALSE;
+  StoreWhole(ATarget, varBoolean, AValue ? uint16_t(VARIANT_TRUE) : uint16_t(VARIANT_FALSE));
 }
 
 inline void SetInteger(Variant& ATarget, int32_t AValue) noexcept {
-  ATarget.SetInteger(AValue);
+  ATarget.Clear();
+  StoreWhole(ATarget, varInteger, static_cast<uint32_t>(AValue));
 }
 
 inline bool BothIntegers(const Variant& A, const Variant& B) noexcept {
@@ -43,7 +62,7 @@ inline bool BothIntegers(const Variant& A, const Variant& B) noexcept {
 inline void AddInPlace(Variant& ALeft, const Variant& ARight) {
   int32_t r;
   if (BothIntegers(ALeft, ARight) && !__builtin_add_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    ALeft.VInteger = r;
+    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
   else
     QOBBinaryOp(ALeft, ARight, ALeft, opAdd);
 }
@@ -51,7 +70,7 @@ inline void AddInPlace(Variant& ALeft, const Variant& ARight) {
 inline void SubtractInPlace(Variant& ALeft, const Variant& ARight) {
   int32_t r;
   if (BothIntegers(ALeft, ARight) && !__builtin_sub_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    ALeft.VInteger = r;
+    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
   else
     QOBBinaryOp(ALeft, ARight, ALeft, opSubtract);
 }
@@ -59,7 +78,7 @@ inline void SubtractInPlace(Variant& ALeft, const Variant& ARight) {
 inline void MultiplyInPlace(Variant& ALeft, const Variant& ARight) {
   int32_t r;
   if (BothIntegers(ALeft, ARight) && !__builtin_mul_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    ALeft.VInteger = r;
+    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
   else
     QOBBinaryOp(ALeft, ARight, ALeft, opMultiply);
 }

@@ -3,11 +3,8 @@
 // host objects whose members are lambdas.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
