@@ -164,7 +164,9 @@ class TTestLanguage final : public TQOBLanguageBase {
   WideString GetNilLiteral() override { return WideString(u"nil"); }
   WideString GetNullLiteral() override { return WideString(u"Null"); }
   WideString QuoteString(const WideString& AText) override {
-    return WideString(u"'" + AText.str() + u"'");
+    std::u16string quoted(1, u'\'');
+    quoted.append(AText.view()).push_back(u'\'');
+    return WideString(quoted);
   }
 };
 
