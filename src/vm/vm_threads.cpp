@@ -68,9 +68,11 @@ Variant* TQOBStackPool::AsquireStack(int32_t ASize) {
 }
 
 void TQOBStackPool::ReleaseStack(int32_t ASize) noexcept {
-  FLast->FUsedItemSize -= ASize;
-  Variant* first = FLast->FData.get() + FLast->FUsedItemSize;
+  // Clear while the slots still count as used: releasing a value may run host
+  // code that borrows slots of its own, which must come from above these.
+  Variant* first = FLast->FData.get() + FLast->FUsedItemSize - ASize;
   for (int32_t i = 0; i < ASize; ++i) first[i].Clear();
+  FLast->FUsedItemSize -= ASize;
   if (FLast->FUsedItemSize == 0 && FLast->FPrev) {
     TQOBStackItem* empty = std::exchange(FLast, FLast->FPrev);
     empty->FPrev = nullptr;

@@ -330,12 +330,30 @@ TEST(InterpreterExceptionsTest, RaisingChecksTheObject) {
       a.Emit(icPushLocalVar, kept);
       a.Emit(icRaise);
     });
+    // RaiseArg(E): raise E
+    s.Proc(u"RaiseArg", 1, false, [](TAsm& a) {
+      a.Emit(icPushArg, TQOBParamInfo{0, pkSimple});
+      a.Emit(icRaise);
+    });
+    // try raise 'x' except RaiseArg(E) end: a handler further out still owns E.
+    s.Proc(u"RaiseHandledElsewhere", 0, false, [](TAsm& a) {
+      TryExcept(
+          a, [](TAsm& a) { RaiseText(a, u"x"); },
+          [](TAsm& a, TQOBTry* t) {
+            a.Emit(icPushUnassigned);
+            a.Emit(icExceptToVar, t->FExceptionVar);
+            CallName(a, u"RaiseArg", 1);
+          });
+      a.Emit(icRet);
+    });
     s.Proc(u"RaiseNothing", 0, false, [](TAsm& a) {
       a.Emit(icPushUnassigned);
       a.Emit(icRaise);
     });
   });
   EXPECT_EQ(Raised([&] { run.Call(u"RaiseHandled"); }),
+            "EQOBVMRuntime: Cannot raise locked exception");
+  EXPECT_EQ(Raised([&] { run.Call(u"RaiseHandledElsewhere"); }),
             "EQOBVMRuntime: Cannot raise locked exception");
   EXPECT_EQ(Raised([&] { run.Call(u"RaiseFinished"); }), "ETracked: x");
   EXPECT_EQ(Raised([&] { run.Call(u"RaiseNothing"); }),

@@ -11,10 +11,10 @@ namespace qob::vmtest {
 namespace {
 
 // Runs ABody as function F next to a few helpers and answers F's result.
-// Helpers: procedure Proc0; function Echo(p) = p; procedures SetValue(p),
-// SetByRef(var p), SetThroughRef(p) and SetConst(const p), each assigning
-// 'set' to p; variable Nothing (a nil object); host object Host published
-// with its members (ArgCount, SetFirst, Value).
+// Helpers: procedure Proc0; function Blank, which sets no result; function Echo(p) = p; procedures
+// SetValue(p), SetByRef(var p), SetThroughRef(p) and SetConst(const p), each assigning 'set' to p;
+// variable Nothing (a nil object); host object Host published with its members (ArgCount, SetFirst,
+// Value).
 Variant RunAsF(const TBody& ABody) {
   auto setter = [](TQOBParamKind AKind) {
     return [AKind](TAsm& a) {
@@ -25,6 +25,7 @@ Variant RunAsF(const TBody& ABody) {
   };
   TTestScript script;
   script.Proc(u"Proc0", 0, false, [](TAsm& a) { a.Emit(icRet); })
+      .Proc(u"Blank", 0, true, [](TAsm& a) { a.Emit(icRet); })
       .Proc(u"Echo", 1, true,
             [](TAsm& a) {
               a.Emit(icPushArg, TQOBParamInfo{0, pkSimple});
@@ -248,6 +249,14 @@ TEST(InterpreterTest, InstructionsComputeTheirValues) {
        },
        Variant(u"equal")},
       {"function call", CallName(u"Echo", bkRound, {Variant(u"hi")}), Variant(u"hi")},
+      {"a call resets its result slot",
+       [](TAsm& a) {
+         a.Lit(Variant(u"stale"));
+         a.Emit(icPop);
+         a.Emit(icPush, 1);  // the slot again, its contents unspecified
+         a.Call(icGlobCall, u"Blank", bkRound, 0);
+       },
+       Variant()},
       {"host member published",
        CallName(u"ArgCount", bkRound, std::vector<Variant>(63, Variant(0))), Variant(63)},
       {"host default member by index", CallName(u"Host", bkBlock, {Variant(4)}), Variant(40)},
@@ -580,6 +589,65 @@ TEST(InterpreterTest, HostHooksAnswerIsNewAndEventHandlers) {
   EXPECT_EQ(vm->RunProc(WideString(u"IsTest")).VBoolean, VARIANT_TRUE);
   EXPECT_EQ(vm->RunProc(WideString(u"NewObject")).StringView(), u"TThing3");
   EXPECT_EQ(vm->RunProc(WideString(u"Handler")).StringView(), u"handler for OnClick");
+}
+
+// Calls OnRelease when its last reference goes.
+class TReleaseWatcher final : public DispatchObject {
+ public:
+  explicit TReleaseWatcher(std::function<void()> AOnRelease) : FOnRelease(std::move(AOnRelease)) {}
+  ~TReleaseWatcher() override { FOnRelease(); }
+  HRESULT GetIDsOfNames(REFIID, const char16_t**, uint32_t, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT Invoke(DISPID, REFIID, LCID, uint16_t, DISPPARAMS*, Variant*, EXCEPINFO*,
+                 uint32_t*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  std::function<void()> FOnRelease;
+};
+
+TEST(InterpreterTest, SlotsBeingReleasedAreNotLentToCodeTheReleaseRuns) {
+  // Leave: L1 := 'stale'; L0 := a watched object. Releasing L0 at the exit
+  // runs Peek, whose locals must start out empty.
+  TTestScript script;
+  script
+      .Proc(u"Leave", 0, false,
+            [](TAsm& a) {
+              const int32_t watched = a.bc.AddLocalVar();
+              const int32_t stale = a.bc.AddLocalVar();
+              a.Lit(Variant(u"stale"));
+              a.Emit(icAssignLocalVar, stale);
+              a.Emit(icPushUnassigned);
+              a.Call(icGlobCall, u"MakeWatched", bkNon, 0);
+              a.Emit(icAssignLocalVar, watched);
+              a.Emit(icRet);
+            })
+      .Proc(u"Peek", 0, true, [](TAsm& a) {
+        // Result := L0 & L1 & L2 of its own, empty when they start out empty.
+        for (int32_t i = 0; i < 3; ++i) {
+          a.Emit(icPushLocalVar, a.bc.AddLocalVar());
+          if (i > 0) a.Emit(icStrConcat);
+        }
+        a.Emit(icAssignResult);
+        a.Emit(icRet);
+      });
+  auto vm = script.NewMachine();
+  vm->Initialize(WideString(u"text"));
+  Variant peeked(u"not run");
+  auto maker = THostObject::New();
+  maker->Member(u"MakeWatched", [&](uint16_t, DISPPARAMS*, Variant* AResult) {
+    ComPtr<IDispatch> watched(
+        new TReleaseWatcher([&] { peeked = vm->RunProc(WideString(u"Peek")); }));
+    if (AResult) *AResult = Variant(watched.get());
+    return S_OK;
+  });
+  vm->AddExternObject(maker.get(), WideString(u"Maker"), true);
+  vm->Open();
+  vm->RunProc(WideString(u"Leave"));
+  EXPECT_EQ(VarToStr(peeked).ToUtf8(), "");
+  EXPECT_TRUE(ThreadAtRest());
 }
 
 }  // namespace

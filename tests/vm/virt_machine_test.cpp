@@ -195,6 +195,16 @@ TEST(VirtMachineTest, HostEntryPointsCheckWhatANameIs) {
   vm->WriteVar(WideString(u"v"), Variant(u"new"));
   EXPECT_EQ(vm->ReadVar(WideString(u"V")).StringView(), u"new");
   EXPECT_EQ(vm->ReadVar(WideString(u"C")).VInteger, 2);
+
+  // A debugger sees the globals: constants first, then variables; no locals.
+  std::u16string shown;
+  const TQOBNamespaceEnumVarsProc show = [&](const WideString& AName,
+                                             const TQOBNameSearchRes& ARes) {
+    shown += AName.str() + (ARes.ObjKind == srGlobalConst ? u";" : u"?");
+  };
+  vm->GlobalNamespace()->EnumDebugVars(false, show);
+  vm->GlobalNamespace()->EnumDebugVars(true, show);
+  EXPECT_EQ(shown, u"C;V;");
 }
 
 TEST(VirtMachineTest, RunProcGivesTheProcedureItsOwnArgumentSlots) {
