@@ -46,6 +46,15 @@ struct TExceptionHooks {
         AResult = LastMade = std::make_exception_ptr(ETracked(V.String()));
       }
     };
+    AVM.OnExceptionIsTest = [](TQOBVirtMachine*, const std::exception_ptr& E, const Variant& AType,
+                               bool& AResult) {
+      try {
+        std::rethrow_exception(E);
+      } catch (const Exception& e) {
+        AResult = e.ClassName() == AType.StringView();
+      } catch (...) {
+      }
+    };
     AVM.OnExceptionToVar = [this](TQOBVirtMachine*, const std::exception_ptr& E, Variant& AResult) {
       Handled.push_back(E);
       AResult = Variant(static_cast<int32_t>(Handled.size() - 1));
@@ -202,6 +211,74 @@ TEST(InterpreterExceptionsTest, ExceptHandlersCatchRunTimeErrorsAndNestedHandler
   EXPECT_EQ(run.Call(u"CaughtOutsideTheHandler").VInteger, 1);
   run.hooks.LastMade = nullptr;
   EXPECT_EQ(gLiveTracked.load(), 0);
+  EXPECT_TRUE(ThreadAtRest());
+}
+
+// try ARaise except on EQOBVMRuntime do Result := 'run time'; on ETracked do
+// Result := 'tracked' [else Result := 'other'] end
+void Classify(TAsm& a, const TBody& ARaise, bool AWithElse) {
+  TQOBTry* t = a.BeginTry(false);
+  TQOBLabel* done = a.Label();
+  TQOBLabel* noMatch = a.Label();
+  ARaise(a);
+  a.bc.EndProtectedBlock();
+  a.Emit(icJump, done);
+  a.Bind(t->FHandlerLabel);
+  a.bc.BeginExcHdrCode(t);
+  std::vector<std::pair<TQOBLabel*, const char16_t*>> clauses;
+  for (auto [type, text] :
+       {std::pair{u"EQOBVMRuntime", u"run time"}, std::pair{u"ETracked", u"tracked"}}) {
+    clauses.emplace_back(a.Label(), text);
+    a.Lit(Variant(type));
+    a.Emit(icExceptJmpIfIs, a.bc.AddExcJmp(t, clauses.back().first));
+  }
+  a.Emit(icJump, noMatch);
+  for (auto [label, text] : clauses) {
+    a.Bind(label);
+    a.Lit(Variant(text));
+    a.Emit(icAssignResult);
+    a.Emit(icExceptDone);
+    a.Emit(icJump, done);
+  }
+  a.Bind(noMatch);
+  if (AWithElse) {
+    a.Lit(Variant(u"other"));
+    a.Emit(icAssignResult);
+    a.Emit(icExceptDone);
+  } else {
+    a.Emit(isReraise, t->FExceptionVar);
+  }
+  a.bc.EndExcHdrCode(t);
+  a.Bind(done);
+  a.Emit(icRet);
+}
+
+TEST(InterpreterExceptionsTest, ExceptionTypeClausesChooseTheirHandlerOrRaiseAgain) {
+  TScriptRun run([](TTestScript& s) {
+    s.Intrinsic(u"FailWithEConvert", [](Variant*, int32_t, Variant&) {
+      throw EConvertError(WideString(u"not a number"));
+    });
+    s.Proc(u"RunTime", 0, true, [](TAsm& a) {
+      Classify(
+          a, [](TAsm& a) { CallNoArgs(a, u"Missing"); }, true);
+    });
+    s.Proc(u"Tracked", 0, true, [](TAsm& a) {
+      Classify(
+          a, [](TAsm& a) { RaiseText(a, u"x"); }, true);
+    });
+    s.Proc(u"Other", 0, true, [](TAsm& a) {
+      Classify(
+          a, [](TAsm& a) { CallNoArgs(a, u"FailWithEConvert"); }, true);
+    });
+    s.Proc(u"Unhandled", 0, true, [](TAsm& a) {
+      Classify(
+          a, [](TAsm& a) { CallNoArgs(a, u"FailWithEConvert"); }, false);
+    });
+  });
+  EXPECT_EQ(run.Call(u"RunTime").StringView(), u"run time");
+  EXPECT_EQ(run.Call(u"Tracked").StringView(), u"tracked");
+  EXPECT_EQ(run.Call(u"Other").StringView(), u"other");
+  EXPECT_EQ(Raised([&] { run.Call(u"Unhandled"); }), "EConvertError: not a number");
   EXPECT_TRUE(ThreadAtRest());
 }
 

@@ -43,6 +43,8 @@ Variant RunAsF(const TBody& ABody) {
               a.Emit(icRet);
             })
       .Var(u"Nothing", Variant(static_cast<IDispatch*>(nullptr)))
+      .Var(u"GVar")
+      .Const(u"GConst", Variant(0))
       .Proc(u"F", 0, true, [&](TAsm& a) {
         ABody(a);
         a.Emit(icAssignResult);
@@ -260,6 +262,88 @@ TEST(InterpreterTest, InstructionsComputeTheirValues) {
       {"host member published",
        CallName(u"ArgCount", bkRound, std::vector<Variant>(63, Variant(0))), Variant(63)},
       {"host default member by index", CallName(u"Host", bkBlock, {Variant(4)}), Variant(40)},
+      {"local variable by name and reference",
+       [](TAsm& a) {
+         const int32_t local = a.bc.AddLocalVar();
+         a.scope->Add(u"L", TQOBNameSearchRes::LocalVar(local));
+         a.Emit(icPushUnassigned);
+         a.Call(icGlobCallRef, u"L", bkNon, 0);
+         a.Lit(Variant(u"through name"));
+         a.Emit(icAssignLValue);
+         a.Emit(icPushLocalVar, local);
+       },
+       Variant(u"through name")},
+      {"result by reference",
+       [](TAsm& a) {
+         a.Emit(icPushResultRef);
+         a.Lit(Variant(u"r"));
+         a.Emit(icAssignLValue);
+         a.Emit(icPushResult);
+       },
+       Variant(u"r")},
+      {"global variable and constant assigned directly",
+       [](TAsm& a) {
+         a.Lit(Variant(u"var"));
+         a.Emit(icAssignGlobalVar, a.Global(u"GVar"));
+         a.Lit(Variant(u"+const"));
+         a.Emit(icAssignGlobalConst, a.Global(u"GConst"));
+         a.Emit(icPushUnassigned);
+         a.Call(icGlobCall, u"GVar", bkNon, 0);
+         a.Emit(icPushUnassigned);
+         a.Call(icGlobCall, u"GConst", bkNon, 0);
+         a.Emit(icStrConcat);
+       },
+       Variant(u"var+const")},
+      {"another namespace with a local constant",
+       [](TAsm& a) {
+         static const Variant seven(7);
+         static TTestScope scope(nullptr);
+         scope.Add(u"K", TQOBNameSearchRes::LocalConstant(&seven));
+         a.Emit(icSetNamespace, &scope);
+         a.Emit(icPushUnassigned);
+         a.Call(icGlobCall, u"K", bkNon, 0);
+       },
+       Variant(7)},
+      {"element assigned and read without a name",
+       [](TAsm& a) {
+         const int32_t arr = a.bc.AddLocalVar();
+         a.Lit(Variant(1));
+         a.Lit(Variant(3));
+         a.Emit(icArrayCreate, a.bc.AddArray(1, varVariant));
+         a.Emit(icAssignLocalVar, arr);
+         a.Emit(icPushLocalVarRef, arr);
+         a.Lit(Variant(2));
+         a.Lit(Variant(u"x"));
+         a.Call(icAssignUnnamedCall, u"", bkBlock, 1, true, true);
+         a.Emit(icPushUnassigned);
+         a.Emit(icPushLocalVarRef, arr);
+         a.Lit(Variant(2));
+         a.Call(icUnnamedCallRef, u"", bkBlock, 1, true);
+       },
+       Variant(u"x")},
+      {"for over a variable given by reference",
+       [](TAsm& a) {
+         const int32_t sum = a.bc.AddLocalVar();
+         const int32_t i = a.bc.AddLocalVar();
+         TQOBLabel* body = a.Label();
+         TQOBFor* loop = a.bc.AddFor(body, false);
+         a.Emit(icPush0);
+         a.Emit(icAssignLocalVar, sum);
+         a.Lit(Variant(3));
+         a.Emit(icAssignLocalVar, loop->FToVar);
+         a.Emit(icPushLocalVarRef, i);
+         a.Lit(Variant(1));
+         a.Emit(icForInitLValue, loop);
+         a.Bind(body);
+         a.Emit(icPushLocalVar, sum);
+         a.Emit(icPushLocalVar, i);
+         a.Emit(icPlus);
+         a.Emit(icAssignLocalVar, sum);
+         a.Emit(icForInc, loop);
+         a.Emit(icForJmpIfLE, loop);
+         a.Emit(icPushLocalVar, sum);
+       },
+       Variant(6)},
       {"local variable by reference",
        [](TAsm& a) {
          const int32_t local = a.bc.AddLocalVar();

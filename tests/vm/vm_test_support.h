@@ -37,17 +37,25 @@ class TTestScope final : public TQOBAbstractNamespace {
   std::unordered_map<TQOBNameId, TQOBNameSearchRes> FNames;
 };
 
-// Writes one byte code. Literals live as long as the script that made them.
+// What the bodies of a script share: its literals (they live as long as the
+// script) and its global variables and constants by name.
+struct TScriptData {
+  std::deque<Variant> literals;
+  std::unordered_map<std::u16string, TQOBGlobalValuedObject*> globals;
+};
+
+// Writes one byte code.
 struct TAsm {
   TQOBByteCode& bc;
-  std::deque<Variant>& literals;
+  TScriptData& data;
   TTestScope* scope;  // nil in global statements
 
   void Emit(TQOBInstrCode ACode, TQOBInstrData AData = {}) { bc.Emit(ACode, AData); }
   void Lit(const Variant& AValue) {
-    literals.push_back(AValue);
-    bc.Emit(icPushLiteral, &literals.back());
+    data.literals.push_back(AValue);
+    bc.Emit(icPushLiteral, &data.literals.back());
   }
+  TQOBGlobalValuedObject* Global(const std::u16string& AName) { return data.globals.at(AName); }
   // A call descriptor for AName, emitted with ACode.
   TQOBCall* Call(TQOBInstrCode ACode, std::u16string_view AName, TQOBBracketType ABracket,
                  int32_t AArgCount, bool AHasObject = false, bool AHasValue = false,
@@ -81,39 +89,36 @@ using TBody = std::function<void(TAsm&)>;
 class TTestProc final : public TQOBProcObject {
  public:
   TTestProc(std::u16string_view AName, int32_t AParamCount, bool AIsFunction, TBody ABody,
-            std::deque<Variant>& ALiterals)
-      : TQOBProcObject(QOBNameId(AName), WideString(AName)),
-        FBody(std::move(ABody)),
-        FLiterals(ALiterals) {
+            TScriptData& AData)
+      : TQOBProcObject(QOBNameId(AName), WideString(AName)), FBody(std::move(ABody)), FData(AData) {
     FParamCount = AParamCount;
     FResMask = AIsFunction ? -1 : 0;
   }
   void EmitByteCode(TQOBAbstractNamespace* AGlobalNamespace) override {
     FScope = std::make_unique<TTestScope>(AGlobalNamespace);
     FByteCode->BeginEmit(FStrName, FScope.get(), 1);
-    TAsm a{*FByteCode, FLiterals, FScope.get()};
+    TAsm a{*FByteCode, FData, FScope.get()};
     FBody(a);
     FByteCode->EndEmit();
   }
 
  private:
   TBody FBody;
-  std::deque<Variant>& FLiterals;
+  TScriptData& FData;
   std::unique_ptr<TTestScope> FScope;
 };
 
 class TTestStmt final : public IQOBEmitable {
  public:
-  TTestStmt(TBody ABody, std::deque<Variant>& ALiterals)
-      : FBody(std::move(ABody)), FLiterals(ALiterals) {}
+  TTestStmt(TBody ABody, TScriptData& AData) : FBody(std::move(ABody)), FData(AData) {}
   void Emit(TQOBAbstractNamespace*, TQOBByteCode* AByteCode) override {
-    TAsm a{*AByteCode, FLiterals, nullptr};
+    TAsm a{*AByteCode, FData, nullptr};
     FBody(a);
   }
 
  private:
   TBody FBody;
-  std::deque<Variant>& FLiterals;
+  TScriptData& FData;
 };
 
 class TTestIntrinsic final : public TIntrinsic {
@@ -178,32 +183,20 @@ class TTestScript {
   TTestScript& Proc(std::u16string AName, int32_t AParams, bool AIsFunction, TBody ABody) {
     return Declare([=, this](IQOBParserCallbacks& cbs) {
       std::unique_ptr<TQOBGlobalObject> proc =
-          std::make_unique<TTestProc>(AName, AParams, AIsFunction, ABody, FLiterals);
+          std::make_unique<TTestProc>(AName, AParams, AIsFunction, ABody, FData);
       bool duplicate;
       cbs.GlobalObjParsed(proc, duplicate);
     });
   }
   TTestScript& Var(std::u16string AName, Variant AValue = {}) {
-    return Declare([=](IQOBParserCallbacks& cbs) {
-      auto var = std::make_unique<TQOBVarObject>(QOBNameId(AName), WideString(AName));
-      var->Value = AValue;
-      std::unique_ptr<TQOBGlobalObject> object = std::move(var);
-      bool duplicate;
-      cbs.GlobalObjParsed(object, duplicate);
-    });
+    return Valued<TQOBVarObject>(std::move(AName), std::move(AValue));
   }
   TTestScript& Const(std::u16string AName, Variant AValue) {
-    return Declare([=](IQOBParserCallbacks& cbs) {
-      auto constant = std::make_unique<TQOBConstObject>(QOBNameId(AName), WideString(AName));
-      constant->Value = AValue;
-      std::unique_ptr<TQOBGlobalObject> object = std::move(constant);
-      bool duplicate;
-      cbs.GlobalObjParsed(object, duplicate);
-    });
+    return Valued<TQOBConstObject>(std::move(AName), std::move(AValue));
   }
   TTestScript& Stmt(TBody ABody) {
     return Declare([=, this](IQOBParserCallbacks& cbs) {
-      cbs.GlobalStmtParsed(std::make_unique<TTestStmt>(ABody, FLiterals));
+      cbs.GlobalStmtParsed(std::make_unique<TTestStmt>(ABody, FData));
     });
   }
   TTestScript& Intrinsic(std::u16string AName, TTestIntrinsic::TFunc AFunc) {
@@ -229,8 +222,19 @@ class TTestScript {
     FLanguage->Declarations.push_back(std::move(ADeclare));
     return *this;
   }
+  template <class T>
+  TTestScript& Valued(std::u16string AName, Variant AValue) {
+    return Declare([=, this](IQOBParserCallbacks& cbs) {
+      auto valued = std::make_unique<T>(QOBNameId(AName), WideString(AName));
+      valued->Value = AValue;
+      FData.globals[AName] = valued.get();
+      std::unique_ptr<TQOBGlobalObject> object = std::move(valued);
+      bool duplicate;
+      cbs.GlobalObjParsed(object, duplicate);
+    });
+  }
 
-  std::deque<Variant> FLiterals;
+  TScriptData FData;
   ComPtr<TTestLanguage> FLanguage;
 };
 
