@@ -247,7 +247,12 @@ void TQOBScriptControl::Open(bool ACloseOnRuntimeError) {
   try {
     FRunner->Open();
   } catch (...) {
-    if (ACloseOnRuntimeError) Close(false, true);
+    // The script's error is the one to report, even when closing fails too
+    // (an AfterClose handler that raises, say).
+    if (ACloseOnRuntimeError) try {
+        Close(false, true);
+      } catch (...) {
+      }
     throw;
   }
 }

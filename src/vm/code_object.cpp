@@ -8,9 +8,15 @@
 namespace qob {
 
 TQOBCodeObject::TQOBCodeObject(TQOBVirtMachine& AVM)
-    : FId(AVM.Id()), FMaxDispId(AVM.FDispIdsCount - 1) {
-  for (int32_t dispId = 1; dispId <= FMaxDispId; ++dispId)
-    FIdsByName.emplace(AVM.FScriptGlobalsByDispId[static_cast<size_t>(dispId)]->FName, dispId);
+    : FId(AVM.Id()) {
+  const auto count = static_cast<size_t>(AVM.FDispIdsCount);
+  FNamesByDispId.reserve(count);
+  FNamesByDispId.push_back(kQOBNoName);
+  for (size_t dispId = 1; dispId < count; ++dispId) {
+    const TQOBNameId name = AVM.FScriptGlobalsByDispId[dispId]->FName;
+    FNamesByDispId.push_back(name);
+    FIdsByName.emplace(name, static_cast<int32_t>(dispId));
+  }
 }
 
 TQOBCodeObject* TQOBCodeObject::FromDispatch(IDispatch* AObj) noexcept {
@@ -28,11 +34,15 @@ bool TQOBCodeObject::GetIdOfName(TQOBNameId ANameIndex, int32_t& ADispId) const 
   return true;
 }
 
-// The global behind a dispatch id, checked against this object's names and
-// against the module the machine holds now (it may have been re-initialised).
+// The global behind a dispatch id, checked against the module the machine
+// holds now: after Close and a new Initialize an id answers only while it
+// still names the same global, never one that took its number.
 TQOBDispIdObject* TQOBCodeObject::GlobalOf(TQOBVirtMachine& AVM, int32_t ADispId) const noexcept {
-  if (ADispId < 1 || ADispId > FMaxDispId || ADispId >= AVM.FDispIdsCount) return nullptr;
-  return AVM.FScriptGlobalsByDispId[static_cast<size_t>(ADispId)];
+  if (ADispId < 1 || static_cast<size_t>(ADispId) >= FNamesByDispId.size() ||
+      ADispId >= AVM.FDispIdsCount)
+    return nullptr;
+  TQOBDispIdObject* object = AVM.FScriptGlobalsByDispId[static_cast<size_t>(ADispId)];
+  return object->FName == FNamesByDispId[static_cast<size_t>(ADispId)] ? object : nullptr;
 }
 
 void TQOBCodeObject::InvokeMember(TQOBThread& AThread, int32_t DispID, TQOBBracketType ABracketType,
@@ -123,7 +133,7 @@ HRESULT TQOBCodeObject::GetTypeInfo(uint32_t /*index*/, LCID /*lcid*/, ITypeInfo
 
 HRESULT TQOBCodeObject::GetIDsOfNames(REFIID /*iid*/, const char16_t** names, uint32_t count,
                                       LCID /*lcid*/, DISPID* ids) {
-  if (!names || !ids || count == 0) return E_INVALIDARG;
+  if (!names || !ids || count == 0 || !names[0]) return E_INVALIDARG;
   // Only the first name is resolved: the module has no named arguments.
   for (uint32_t i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   const TQOBNameId name = QOBNameTable().GetNameIndex(names[0], false);

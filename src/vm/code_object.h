@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "compiler/global_objects.h"
 #include "compiler/keyed_tables.h"
@@ -62,7 +63,9 @@ class TQOBCodeObject final : public IDispatch {
   std::atomic<uint32_t> FRefCount{0};
   TQOBVMId FId;
   std::unordered_map<TQOBNameId, int32_t> FIdsByName;
-  int32_t FMaxDispId;
+  // The name each dispatch id stood for (index 0 unused): a later module of
+  // the same machine may give an id to another global.
+  std::vector<TQOBNameId> FNamesByDispId;
 };
 
 }  // namespace qob

@@ -11,9 +11,6 @@ namespace qob {
 
 namespace {
 
-constexpr char16_t kShouldBeInitializedMsg[] = u"Virtual machine should be initialized.";
-constexpr char16_t kShouldBeActiveMsg[] = u"Virtual machine should be active.";
-
 // The prepared code behind a host's TObject; anything else is a caller's mistake.
 const TPreparedDynCode& PreparedOf(const TQOBVirtMachine& AVM, TObject* APrepared) {
   if (!APrepared || !APrepared->Is<TPreparedDynCode>()) throw EInvalidCast();
@@ -96,7 +93,7 @@ void TPreparedDynCode::Execute(Variant& AResult) const {
   // (a destroyed machine's slot may have a new owner) and is active.
   TQOBVMEntry entry(FVMId);
   if (!FByteCode || entry.VM().ModuleGeneration() != FModuleGeneration)
-    throw EQOBVirtMachine(kShouldBeActiveMsg);
+    throw EQOBVirtMachine(kVMShouldBeActiveMsg);
   const TQOBVMInterpretContext context{FByteCode.get(), nullptr, &AResult, &FSource};
   entry.VM().Execute(entry.Thread(), context);
 }
@@ -105,7 +102,7 @@ void TPreparedDynCode::Execute(Variant& AResult) const {
 
 std::unique_ptr<TObject> TQOBVirtMachine::PrepareExpr(const WideString& AExpr) {
   std::lock_guard guard(FSection);
-  RequireCompiled(kShouldBeInitializedMsg);
+  RequireCompiled(kVMShouldBeInitializedMsg);
   auto prepared = std::make_unique<TPreparedDynCode>(this);
   prepared->PrepareExpr(AExpr);
   return prepared;
@@ -113,7 +110,7 @@ std::unique_ptr<TObject> TQOBVirtMachine::PrepareExpr(const WideString& AExpr) {
 
 std::unique_ptr<TObject> TQOBVirtMachine::PrepareStmt(const WideString& AStmt) {
   std::lock_guard guard(FSection);
-  RequireCompiled(kShouldBeInitializedMsg);
+  RequireCompiled(kVMShouldBeInitializedMsg);
   auto prepared = std::make_unique<TPreparedDynCode>(this);
   prepared->PrepareStmt(AStmt);
   return prepared;

@@ -47,6 +47,16 @@ void TQOBVMSource::PosToLine(int32_t ASrcPos, int32_t& ALine, int32_t& ALinePos)
     ALinePos = -1;
     return;
   }
+  // Past the end of a text that ends in a line break: the line that break
+  // ends, after its last character (there is no line after the final break).
+  if (ASrcPos == length + 1 && length > 0) {
+    const std::u16string_view text = FText.view();
+    const char16_t last = text[static_cast<size_t>(length - 1)];
+    if (last == kCR || last == kLF) {
+      const bool pair = last == kLF && length > 1 && text[static_cast<size_t>(length - 2)] == kCR;
+      ASrcPos = pair ? length - 1 : length;
+    }
+  }
   TQOBVMSourceItem at{0, 1, 1};
   if (!FIndex.empty()) {
     const size_t checkpoint =
@@ -76,7 +86,8 @@ void TQOBVMSource::LineToPos(int32_t ALine, int32_t& ASrcPos, int32_t& ALength) 
                        [](const TQOBVMSourceItem& item, int32_t line) { return item.Line < line; });
   TQOBVMSourceItem at = later == FIndex.begin() ? TQOBVMSourceItem{0, 1, 1} : *(later - 1);
   while (at.Line < ALine && at.Pos <= length) StepOver(at);
-  if (at.Line != ALine) return;
+  // The empty "line" after a final line break is not a line of the text.
+  if (at.Line != ALine || at.Pos > length) return;
   const std::u16string_view text = FText.view();
   ASrcPos = at.Pos;
   int32_t end = at.Pos;

@@ -29,7 +29,8 @@ class TQOBVMSource {
 
   // Positions outside 1..length+1 give -1, -1. The position just past the
   // end belongs to the last line, after its last character, so that errors
-  // at the end of the text still have a line.
+  // at the end of the text still have a line; when the text ends in a line
+  // break, that is the line the break ends.
   void PosToLine(int32_t ASrcPos, int32_t& ALine, int32_t& ALinePos) const;
   int32_t PosToLine(int32_t ASrcPos) const;
   // First position and length (up to the line break) of line `ALine`; a line

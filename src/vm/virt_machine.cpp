@@ -1,5 +1,8 @@
 #include "vm/virt_machine.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "compiler/compile_error.h"
 #include "compiler/name_table.h"
 #include "vm/code_object.h"
@@ -11,8 +14,6 @@ namespace qob {
 namespace {
 
 constexpr char16_t kNotInitializedMsg[] = u"Virtual machine should be not initialized.";
-constexpr char16_t kShouldBeInitializedMsg[] = u"Virtual machine should be initialized.";
-constexpr char16_t kShouldBeActiveMsg[] = u"Virtual machine should be active.";
 constexpr char16_t kCloseFromInsideMsg[] =
     u"Virtual machine cannot be closed by a thread that is running in it.";
 
@@ -70,6 +71,14 @@ TQOBVirtMachine::TQOBVirtMachine(IQOBLanguage* ALanguage)
 }
 
 TQOBVirtMachine::~TQOBVirtMachine() {
+  // Destroying a machine from a thread that runs in it would free the code
+  // under that thread's own activations: a host error that cannot be undone,
+  // so it stops the process with a clear message instead of running on
+  // freed memory.
+  if (TVMIndexes::CurrentThreadVM(FId).IsEntered()) {
+    std::fputs("qob: a virtual machine was destroyed by a thread running in it\n", stderr);
+    std::abort();
+  }
   Close();
   TVMIndexes::Instance().ReleaseId(FId);
 }
@@ -123,7 +132,7 @@ void TQOBVirtMachine::Initialize(const WideString& ASource) {
 void TQOBVirtMachine::Open() {
   {
     std::lock_guard guard(FSection);
-    if (State() != msInitialized || FClosing) throw EQOBVirtMachine(kShouldBeInitializedMsg);
+    if (State() != msInitialized || FClosing) throw EQOBVirtMachine(kVMShouldBeInitializedMsg);
     FState.store(msActive, std::memory_order_release);
     FTerminateFlag.store(0xFF, std::memory_order_relaxed);
     TVMIndexes::Instance().MarkOpened(FId, -1);
@@ -181,13 +190,13 @@ void TQOBVirtMachine::RequireCompiled(const char16_t* AMessage) const {
 bool TQOBVirtMachine::AddExternObject(IDispatch* AObj, const WideString& AName,
                                       bool APublishMembers) {
   std::lock_guard guard(FSection);
-  RequireCompiled(kShouldBeInitializedMsg);
+  RequireCompiled(kVMShouldBeInitializedMsg);
   return FExternObjects->Add(AObj, AName, APublishMembers);
 }
 
 ComPtr<IDispatch> TQOBVirtMachine::CodeObject() {
   std::lock_guard guard(FSection);
-  RequireCompiled(kShouldBeInitializedMsg);
+  RequireCompiled(kVMShouldBeInitializedMsg);
   return FCodeObject;
 }
 
@@ -199,17 +208,17 @@ void TQOBVirtMachine::MakeEventHandler(const WideString& AProcName, Variant& ARe
 // ------------------------------------------------------------ host entries
 
 TQOBVMEntry::TQOBVMEntry(const TQOBVMId& AId) : FRecord(&TVMIndexes::CurrentThreadVM(AId)) {
-  if (!FRecord->Lock()) throw EQOBVirtMachine(kShouldBeActiveMsg);
+  if (!FRecord->Lock()) throw EQOBVirtMachine(kVMShouldBeActiveMsg);
   // A code object may outlive its machine; the slot may belong to another now.
   FVM = AId.Lock->VM();
   if (!FVM || FVM->Id().Id != AId.Id) {
     FRecord->Unlock();
-    throw EQOBVirtMachine(kShouldBeActiveMsg);
+    throw EQOBVirtMachine(kVMShouldBeActiveMsg);
   }
 }
 
 void TQOBVirtMachine::Lock() {
-  if (!TVMIndexes::CurrentThreadVM(FId).Lock()) throw EQOBVirtMachine(kShouldBeActiveMsg);
+  if (!TVMIndexes::CurrentThreadVM(FId).Lock()) throw EQOBVirtMachine(kVMShouldBeActiveMsg);
 }
 
 void TQOBVirtMachine::Unlock() {

@@ -35,6 +35,10 @@ class TGlobalObjectsNamespace;
 
 enum TQOBVMState : uint8_t { msUninitialized, msInitialized, msActive };
 
+// The state errors (EQOBVirtMachine) of the machine and of what refers to it.
+inline constexpr char16_t kVMShouldBeInitializedMsg[] = u"Virtual machine should be initialized.";
+inline constexpr char16_t kVMShouldBeActiveMsg[] = u"Virtual machine should be active.";
+
 // What the caller hands to an activation.
 struct TQOBVMInterpretContext {
   TQOBByteCode* Code = nullptr;

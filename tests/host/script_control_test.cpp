@@ -249,6 +249,11 @@ TEST_F(ScriptControlTest, FailedOpenClosesOnlyWhenAsked) {
       control->Close(true, true);
     }
   }
+  // An AfterClose handler that raises does not hide the script's error.
+  control->SetAfterClose(MakeNotifyEvent(
+      [](void*, TObject*) { throw EConvertError(u"after close failed"); }, nullptr));
+  ExpectRaises<EConvertError>([&] { control->Open(true); }, u"runtime error");
+  EXPECT_EQ(control->State(), ssInactive);
 }
 
 TEST_F(ScriptControlTest, CloseClearsOnlyWhatItIsAsked) {

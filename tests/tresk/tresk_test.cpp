@@ -26,9 +26,10 @@ struct Outcome {
 };
 
 // Runs tresk with AArgs, feeding AInput to its standard input. With
-// AInterrupt, Ctrl+C is sent once the first line of output has arrived.
+// AInterrupt, Ctrl+C is sent once the first line of output has arrived; with
+// AKeepInputOpen, standard input stays open (a read waits) until tresk ends.
 Outcome RunTresk(const std::vector<std::string>& AArgs, const std::string& AInput = "",
-                 bool AInterrupt = false) {
+                 bool AInterrupt = false, bool AKeepInputOpen = false) {
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -52,7 +53,7 @@ Outcome RunTresk(const std::vector<std::string>& AArgs, const std::string& AInpu
   Outcome outcome;
   if (spawned != 0) return outcome;
   if (!AInput.empty()) (void)!write(in[1], AInput.data(), AInput.size());
-  close(in[1]);
+  if (!AKeepInputOpen) close(in[1]);
   pollfd fds[] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   std::string* sinks[] = {&outcome.out, &outcome.err};
   int open = 2;
@@ -76,6 +77,7 @@ Outcome RunTresk(const std::vector<std::string>& AArgs, const std::string& AInpu
   }
   int status = 0;
   waitpid(pid, &status, 0);
+  if (AKeepInputOpen) close(in[1]);
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return outcome;
 }
@@ -105,6 +107,7 @@ TEST_F(TreskTest, BadInputIsAOneLineUsageError) {
                                                            "a\0b",
                                                            5));
   const std::string utf32 = File("utf32.pas", std::string("\xFF\xFE\0\0a\0\0\0", 8));
+  const std::string unmarkedUtf16 = File("unmarked.pas", std::string("b\0e\0g\0i\0n\0", 10));
   const std::string unknownExtension = File("script.txt", "begin end;");
   const struct {
     std::vector<std::string> args;
@@ -119,6 +122,7 @@ TEST_F(TreskTest, BadInputIsAOneLineUsageError) {
       {{"run", latin1}, "neither UTF-8 nor UTF-16 text with a byte-order mark"},
       {{"run", oddUtf16}, "odd number of bytes"},
       {{"run", utf32}, "UTF-32"},
+      {{"run", unmarkedUtf16}, "NUL bytes without a byte-order mark"},
       {{"run", script, "--lang", "cobol"}, "unknown language 'cobol'"},
       {{"run", unknownExtension}, "cannot tell the language of"},
       {{"run", "-"}, "needs --lang"},
@@ -195,6 +199,21 @@ TEST_F(TreskTest, EndlessScriptsStopOnTimeoutAndOnCtrlC) {
   const Outcome interrupted = RunTresk({"run", script}, "", true);
   EXPECT_EQ(interrupted.status, 1);
   EXPECT_EQ(interrupted.err, "error: Script execution has been aborted.\n");
+
+  // A script waiting for input cannot be stopped inside the machine; the
+  // process ends after the grace period, with the same message.
+  const std::string waiting =
+      File("waiting.pas", "var S;\nbegin\n  ShowMessage('asking');\n  InputQuery('T', 'Q', S);\nend;\n");
+  for (bool interrupt : {false, true}) {
+    const auto asked = std::chrono::steady_clock::now();
+    const Outcome stopped =
+        interrupt ? RunTresk({"run", waiting}, "", true, true)
+                  : RunTresk({"run", waiting, "--timeout", "1"}, "", false, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(30));
+    EXPECT_EQ(stopped.status, 1) << interrupt;
+    EXPECT_EQ(stopped.out.substr(0, 7), "asking\n") << interrupt;
+    EXPECT_EQ(stopped.err, "error: Script execution has been aborted.\n") << interrupt;
+  }
 }
 
 TEST_F(TreskTest, ReadsUtf8AndUtf16WithByteOrderMarks) {

@@ -66,6 +66,9 @@ TEST(CodeObjectTest, IDispatchAnswersByDispatchIdInParseOrder) {
     EXPECT_EQ(code->GetIDsOfNames(IID_NULL, names, 1, 0, &id), c.hr) << Utf16ToUtf8(c.name);
     EXPECT_EQ(id, c.id) << Utf16ToUtf8(c.name);
   }
+  const char16_t* noName[] = {nullptr};
+  DISPID unset = 42;
+  EXPECT_EQ(code->GetIDsOfNames(IID_NULL, noName, 1, 0, &unset), E_INVALIDARG);
 
   constexpr uint16_t kGet = DISPATCH_PROPERTYGET;
   constexpr uint16_t kPut = DISPATCH_PROPERTYPUT;
@@ -133,6 +136,19 @@ TEST(CodeObjectTest, KeptAfterCloseItAnswersInactiveAndNeverIndexesPastTheCurren
   TInvokeOutcome sum = Invoke(code.get(), 1, DISPATCH_METHOD, {Variant(1), Variant(2)});
   EXPECT_EQ(sum.hr, S_OK);
   EXPECT_EQ(sum.result.VInteger, 3);
+
+  // A module that gives the old numbers to other globals: W = 1, Sum = 2, ...
+  vm->Close();
+  script.Language().Declarations.clear();
+  script.Var(u"W", Variant(8));
+  DeclareModule(script);
+  vm->Initialize(WideString(u"text"));
+  vm->Open();
+  for (DISPID moved : {1, 3, 4})
+    EXPECT_EQ(Invoke(code.get(), moved, DISPATCH_PROPERTYGET, {}).hr, DISP_E_MEMBERNOTFOUND)
+        << moved;
+  EXPECT_EQ(Invoke(code.get(), 1, DISPATCH_METHOD, {Variant(1), Variant(2)}).hr,
+            DISP_E_MEMBERNOTFOUND);
 
   // A machine destroyed and another one in its slot.
   const int32_t slot = vm->Id().Index;

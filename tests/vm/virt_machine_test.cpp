@@ -286,6 +286,30 @@ TEST(VirtMachineTest, CloseFromAThreadRunningInTheMachineIsRefused) {
   EXPECT_EQ(vm->State(), msActive);
 }
 
+TEST(VirtMachineDeathTest, DestroyingTheMachineFromInsideStopsWithAClearMessage) {
+  EXPECT_DEATH(
+      {
+        TTestScript script;
+        script.Proc(u"P", 0, false, [](TAsm& a) {
+          a.Emit(icPushUnassigned);
+          a.Call(icGlobCall, u"DestroyMachine", bkNon, 0, false, false, false);
+          a.Emit(icPop);
+          a.Emit(icRet);
+        });
+        auto vm = script.NewMachine();
+        vm->Initialize(WideString(u"text"));
+        auto host = THostObject::New();
+        host->Member(u"DestroyMachine", [&](uint16_t, DISPPARAMS*, Variant*) {
+          vm.reset();
+          return S_OK;
+        });
+        vm->AddExternObject(host.get(), WideString(u"Host"), true);
+        vm->Open();
+        vm->RunProc(WideString(u"P"));
+      },
+      "destroyed by a thread running in it");
+}
+
 TEST(VirtMachineTest, SourcePositionsMapToLinesAndBack) {
   // 40 characters on line 0 so that checkpoints (every 32) come into play.
   const std::u16string first(40, u'x');
@@ -325,6 +349,35 @@ TEST(VirtMachineTest, SourcePositionsMapToLinesAndBack) {
   int32_t length;
   TQOBVMSource().LineToPos(0, pos, length);
   EXPECT_EQ(pos, -1);
+}
+
+TEST(VirtMachineTest, EndOfTextAfterFinalLineBreakIsOnTheLastLine) {
+  // The script control ends every line with CR LF; errors at the end of the
+  // text must point after the last character of the last real line.
+  struct EndCase {
+    std::u16string text;
+    int32_t line, column, lastLine;
+  };
+  const EndCase cases[] = {
+      {u"begin\r\n  Show(1)\r\n", 1, 10, 1},
+      {u"ab\n", 0, 3, 0},
+      {u"ab\r", 0, 3, 0},
+      {u"ab\r\n\r\n", 1, 1, 1},
+  };
+  for (const EndCase& c : cases) {
+    const TQOBVMSource source{WideString(c.text)};
+    int32_t line;
+    int32_t column;
+    source.PosToLine(static_cast<int32_t>(c.text.size()) + 1, line, column);
+    EXPECT_EQ(line, c.line) << c.text.size();
+    EXPECT_EQ(column, c.column) << c.text.size();
+    int32_t pos;
+    int32_t length;
+    source.LineToPos(c.lastLine, pos, length);
+    EXPECT_GT(pos, 0);
+    source.LineToPos(c.lastLine + 1, pos, length);
+    EXPECT_EQ(pos, -1) << "no line after the final break";
+  }
 }
 
 }  // namespace

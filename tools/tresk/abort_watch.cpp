@@ -69,6 +69,7 @@ AbortWatch::AbortWatch(std::optional<std::chrono::milliseconds> ATimeLimit,
 }
 
 AbortWatch::~AbortWatch() {
+  ClearTarget();
   FStopping = true;
   pthread_kill(FThread.native_handle(), kWakeSignal);
   FThread.join();
@@ -82,8 +83,14 @@ void AbortWatch::SetTarget(std::function<void()> AAbort) {
 }
 
 void AbortWatch::ClearTarget() {
-  std::lock_guard lock(FTargetLock);
-  FAbort = nullptr;
+  std::thread aborting;
+  {
+    // Taken together: a later Fire finds no target and starts nothing.
+    std::lock_guard lock(FTargetLock);
+    FAbort = nullptr;
+    aborting = std::move(FAbortThread);
+  }
+  if (aborting.joinable()) aborting.join();
 }
 
 void AbortWatch::Watch(std::optional<std::chrono::steady_clock::time_point> ADeadline) {
@@ -101,7 +108,7 @@ void AbortWatch::Fire(bool AInterrupted) {
   std::lock_guard lock(FTargetLock);
   if (!FAbort && AInterrupted) EndProcess("interrupted", 130);
   FFired = true;
-  if (FAbort) FAbort();
+  if (FAbort) FAbortThread = std::thread(FAbort);
 }
 
 }  // namespace tresk

@@ -25,8 +25,10 @@ class AbortWatch {
   AbortWatch(const AbortWatch&) = delete;
   AbortWatch& operator=(const AbortWatch&) = delete;
 
-  // The target's abort runs on the watcher thread; it must stay callable
-  // until ClearTarget returns.
+  // The target's abort runs on a thread of its own, so that the watcher can
+  // still end the process when the abort waits for a script that does not
+  // come back; it must stay callable until ClearTarget returns, which waits
+  // for it.
   void SetTarget(std::function<void()> AAbort);
   void ClearTarget();
   bool Fired() const noexcept { return FFired.load(); }
@@ -38,6 +40,7 @@ class AbortWatch {
   std::string FAbortMessage;
   std::mutex FTargetLock;
   std::function<void()> FAbort;
+  std::thread FAbortThread;  // runs FAbort once the watcher fired
   std::atomic<bool> FFired{false};
   std::atomic<bool> FStopping{false};
   std::thread FThread;

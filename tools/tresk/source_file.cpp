@@ -67,6 +67,8 @@ qob::WideString DecodeScriptText(std::string_view ABytes, std::string_view AName
     NotText(AName, "UTF-32 is not supported");
   if (StartsWith(ABytes, "\xFF\xFE"sv)) return DecodeUtf16(ABytes.substr(2), false, AName);
   if (StartsWith(ABytes, "\xFE\xFF"sv)) return DecodeUtf16(ABytes.substr(2), true, AName);
+  // Without a mark, NUL bytes mean UTF-16 without one, or no text at all.
+  if (ABytes.find('\0') != std::string_view::npos) NotText(AName, "NUL bytes without a byte-order mark");
   return DecodeUtf8(ABytes, AName);
 }
 
