@@ -39,6 +39,8 @@ Variant DispatchInvoke(IDispatch* object, std::u16string_view name, uint16_t fla
   params.rgvarg = reversed.data();
   params.cArgs = static_cast<uint32_t>(reversed.size());
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    // The value put is the named argument: a put without one is malformed.
+    if (reversed.empty()) throw EOleException(WideString(), DISP_E_BADPARAMCOUNT);
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;
   }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ole/variant_convert.h"
+#include "ole/variant_support.h"
 #include "rtl/exceptions.h"
 
 namespace qob {
@@ -102,8 +103,10 @@ void SafeArrayPutElement(TSafeArray& array, std::span<const int32_t> indices,
   const size_t flat = FlatIndex(array, indices);
   // Convert first, so that a failed conversion leaves the element as it was.
   // A reference is stored as the value it points at: the array may outlive it.
-  Variant stored = array.ElementType == varVariant ? Variant(value.Deref())
-                                                   : VarAsType(value, array.ElementType);
+  Variant holder;
+  Variant stored = array.ElementType == varVariant
+                       ? Variant(variant_detail::LoadValue(value, holder))
+                       : VarAsType(value, array.ElementType);
   array.Elements[flat] = std::move(stored);
 }
 
@@ -124,7 +127,9 @@ Variant VarArrayCreate(std::span<const TSafeArrayBound> bounds, TVarType element
 Variant VarArrayOf(std::span<const Variant> values) {
   const TSafeArrayBound bound{0, static_cast<int32_t>(values.size())};
   std::unique_ptr<TSafeArray> array(SafeArrayCreate(varVariant, {&bound, 1}));
-  for (size_t i = 0; i < values.size(); ++i) array->Elements[i] = values[i].Deref();
+  Variant holder;
+  for (size_t i = 0; i < values.size(); ++i)
+    array->Elements[i] = variant_detail::LoadValue(values[i], holder);
   return Variant::FromArray(array.release());
 }
 

@@ -315,7 +315,9 @@ Variant WholePart(const Variant& value, Rounding rounding) {
     case varCurrency: {
       int64_t whole = v.VCurrency / kCurrencyScale;
       if (rounding == Rounding::kDown && v.VCurrency % kCurrencyScale < 0) --whole;
-      return Variant::FromCurrency(whole * kCurrencyScale);
+      int64_t scaled = 0;
+      if (__builtin_mul_overflow(whole, kCurrencyScale, &scaled)) throw EVariantOverflowError();
+      return Variant::FromCurrency(scaled);
     }
     case varDecimal:
       return Variant::FromDecimal(rounding == Rounding::kDown ? DecimalInt(v.Decimal())

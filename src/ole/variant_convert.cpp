@@ -357,6 +357,8 @@ Variant VarAsType(const Variant& value, TVarType type) {
       if (v.VType == varOleStr) {
         TDateTime date = 0;
         if (!TryStrToDateTime(v.StringView(), date)) RaiseCastError(v.VType, type);
+        // The same range as for numbers: years 100 to 9999.
+        if (!(date >= kMinDate && date < kMaxDateExclusive)) RaiseOverflowError(v.VType, type);
         return Variant::FromDate(date);
       }
       break;

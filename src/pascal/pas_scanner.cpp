@@ -289,8 +289,9 @@ void TQOBPasScanner::ReadString() {
 
 void TQOBPasScanner::ReadBraceComment() {
   const size_t start = FCur;
-  while (FCur < FLength && FText[FCur] != u'}') ++FCur;
-  if (FCur < FLength) ++FCur;  // an unclosed comment ends with the text
+  // A NUL ends a comment too: the next token reports it as an illegal character.
+  while (FCur < FLength && FText[FCur] != u'}' && FText[FCur] != 0) ++FCur;
+  if (FCur < FLength && FText[FCur] == u'}') ++FCur;  // an unclosed comment ends with the text
   FToken = ptComment;
   FSData = WideString(std::u16string_view(FText + start, FCur - start));
 }
@@ -298,15 +299,16 @@ void TQOBPasScanner::ReadBraceComment() {
 void TQOBPasScanner::ReadParenComment() {
   const size_t start = FCur;
   FCur += 2;
-  while (FCur < FLength && !(FText[FCur] == u'*' && Peek(1) == u')')) ++FCur;
-  FCur = FCur < FLength ? FCur + 2 : FLength;
+  while (FCur < FLength && FText[FCur] != 0 && !(FText[FCur] == u'*' && Peek(1) == u')')) ++FCur;
+  if (FCur < FLength && FText[FCur] != 0) FCur += 2;
   FToken = ptComment;
   FSData = WideString(std::u16string_view(FText + start, FCur - start));
 }
 
 void TQOBPasScanner::ReadLineComment() {
   const size_t start = FCur;
-  while (FCur < FLength && FText[FCur] != u'\r' && FText[FCur] != u'\n') ++FCur;
+  while (FCur < FLength && FText[FCur] != u'\r' && FText[FCur] != u'\n' && FText[FCur] != 0)
+    ++FCur;
   FToken = ptComment;
   FSData = WideString(std::u16string_view(FText + start, FCur - start));
 }

@@ -55,8 +55,10 @@ bool Split(TDateTime value, DateTimeParts& parts) {
   auto days = static_cast<int64_t>(whole);
   auto ms = static_cast<int64_t>(std::llround(std::fabs(value - whole) * kMillisecondsPerDay));
   if (ms >= kMillisecondsPerDay) {
+    // The fraction is the time of day also before the epoch: rounding up to
+    // midnight is always the following day.
     ms -= kMillisecondsPerDay;
-    days += value < 0 ? -1 : 1;
+    days += 1;
   }
   if (days < kMinDays || days > kMaxDays) return false;
   CivilFromDays(days + kEpochOffset, parts.Year, parts.Month, parts.Day);

@@ -106,7 +106,7 @@ Rendered Render(const Picture& picture, double absValue) {
     const floattext::Digits d = floattext::RoundSignificant(absValue, significant);
     r.Integer.assign(d.Text, d.Text + std::min(integerDigits, d.Count));
     r.Fraction.assign(d.Text + std::min(integerDigits, d.Count), d.Text + d.Count);
-    r.Exponent = d.IsZero() ? 0 : d.Exponent - (integerDigits - 1);
+    r.Exponent = absValue == 0 || d.IsZero() ? 0 : d.Exponent - (integerDigits - 1);
   } else {
     std::u16string fixed;
     floattext::AppendFixedMagnitude(fixed, absValue, picture.MaxFractionDigits, u'.', 0);

@@ -150,6 +150,10 @@ WideString UIntToStr(uint64_t value) {
 }
 
 WideString IntToHex(int64_t value, int digits) {
+  // The same bound as the formatter's widths: no text of gigabytes of zeros.
+  constexpr int kMaxDigits = 1 << 16;
+  if (digits > kMaxDigits)
+    RaiseConvertError(u"'%s' is too large a digit count", IntToStr(digits).view());
   char16_t buffer[16];
   char16_t* p = buffer + 16;
   auto bits = static_cast<uint64_t>(value);

@@ -39,15 +39,19 @@ bool TQOBInterpreter::ExceptionIs(TQOBCallStackFrame& F, TQOBThread& T, const TQ
                                   const Variant& AType) {
   TQOBVirtMachine& vm = *F.VM;
   bool result = false;
-  if (vm.OnExceptionIsTest)
-    vm.OnExceptionIsTest(&vm, StateOf(F, T, AClause.FTry->FExceptionVar).Object, AType, result);
+  // A copy: the hook is host code that may enter handlers of its own, and
+  // the thread's list of exception states may move while it runs.
+  const std::exception_ptr object = StateOf(F, T, AClause.FTry->FExceptionVar).Object;
+  if (vm.OnExceptionIsTest) vm.OnExceptionIsTest(&vm, object, AType, result);
   return result;
 }
 
 void TQOBInterpreter::ExceptToVar(TQOBCallStackFrame& F, TQOBThread& T, int32_t AExceptionVar,
                                   Variant& ATarget) {
   TQOBVirtMachine& vm = *F.VM;
-  const std::exception_ptr& object = StateOf(F, T, AExceptionVar).Object;
+  // A copy: clearing the target may release an object whose release runs
+  // script, and that script's handlers may move the thread's state list.
+  const std::exception_ptr object = StateOf(F, T, AExceptionVar).Object;
   ATarget.Clear();
   if (vm.OnExceptionToVar) vm.OnExceptionToVar(&vm, object, ATarget);
 }

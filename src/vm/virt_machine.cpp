@@ -89,7 +89,7 @@ TQOBAbstractNamespace* TQOBVirtMachine::GlobalNamespace() const noexcept {
 
 void TQOBVirtMachine::Initialize(const WideString& ASource) {
   std::lock_guard guard(FSection);
-  if (State() != msUninitialized || FClosing) throw EQOBVirtMachine(kNotInitializedMsg);
+  if (State() != msUninitialized || FClosing > 0) throw EQOBVirtMachine(kNotInitializedMsg);
   FSource.SetText(ASource);
   FModuleGeneration.fetch_add(1, std::memory_order_acq_rel);
   try {
@@ -132,7 +132,7 @@ void TQOBVirtMachine::Initialize(const WideString& ASource) {
 void TQOBVirtMachine::Open() {
   {
     std::lock_guard guard(FSection);
-    if (State() != msInitialized || FClosing) throw EQOBVirtMachine(kVMShouldBeInitializedMsg);
+    if (State() != msInitialized || FClosing > 0) throw EQOBVirtMachine(kVMShouldBeInitializedMsg);
     FState.store(msActive, std::memory_order_release);
     FTerminateFlag.store(0xFF, std::memory_order_relaxed);
     TVMIndexes::Instance().MarkOpened(FId, -1);
@@ -151,13 +151,15 @@ void TQOBVirtMachine::Close() {
     // Waiting for ourselves would never end, and the code would go from
     // under the running activation.
     if (TVMIndexes::CurrentThreadVM(FId).IsEntered()) throw EQOBVirtMachine(kCloseFromInsideMsg);
-    FClosing = true;
+    ++FClosing;
   }
   // Wait outside the section: a thread being aborted may still need it (a
   // host call that asks for the code object, say) before it can leave.
   TVMIndexes::Instance().MarkClosingAndWait(FId);
   std::lock_guard guard(FSection);
-  FClosing = false;
+  // Several Close calls may wait at once: the module may be replaced only
+  // when the last of them is done.
+  --FClosing;
   if (State() == msUninitialized) return;  // another Close finished first
   FState.store(msUninitialized, std::memory_order_release);
   DiscardModule();
@@ -184,7 +186,7 @@ bool TQOBVirtMachine::IsAborting() const {
 
 void TQOBVirtMachine::RequireCompiled(const char16_t* AMessage) const {
   const TQOBVMState state = State();
-  if ((state != msInitialized && state != msActive) || FClosing) throw EQOBVirtMachine(AMessage);
+  if ((state != msInitialized && state != msActive) || FClosing > 0) throw EQOBVirtMachine(AMessage);
 }
 
 bool TQOBVirtMachine::AddExternObject(IDispatch* AObj, const WideString& AName,

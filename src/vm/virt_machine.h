@@ -181,7 +181,7 @@ class TQOBVirtMachine : public TObject, public TQOBVMBase {
   // ANDed with every instruction code: 0xFF while running normally, 0 while
   // an interruption (abort, break request) is pending.
   std::atomic<uint8_t> FTerminateFlag{0xFF};
-  bool FClosing = false;  // under FSection
+  int32_t FClosing = 0;  // Close calls in progress, under FSection
   std::atomic<uint64_t> FModuleGeneration{0};
 };
 

@@ -146,6 +146,12 @@ TEST(DispatchObjectTest, FailuresRaiseOleExceptions) {
     EXPECT_EQ(e.ErrorCode(), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(e.Message().view(), u"Invalid number of parameters.");
   }
+  try {
+    DispatchInvoke(account.get(), u"balance", DISPATCH_PROPERTYPUT);
+    FAIL() << "a put without a value accepted";
+  } catch (const EOleException& e) {
+    EXPECT_EQ(e.ErrorCode(), DISP_E_BADPARAMCOUNT);
+  }
 }
 
 TEST(TypeInfoTest, ListsReadablePropertiesOfAnObject) {

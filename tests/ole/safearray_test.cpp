@@ -40,10 +40,19 @@ TEST_F(SafeArrayTest, TypedArraysStartWithTheTypesEmptyValueAndConvertWhatIsStor
   Variant target(u"kept");
   Put(any, {1}, Cur(15000));
   Put(any, {2}, Variant::RefTo(&target));
+  // So is a by-reference scalar, as a caller's DISPPARAMS may hold.
+  int32_t storage = 41;
+  Variant byRef;
+  byRef.VType = varByRef | varInteger;
+  byRef.VPointer = &storage;
+  Put(any, {3}, byRef);
+  const Variant listed = VarArrayOf(std::vector<Variant>{byRef});
   target = Variant(1);
+  storage = 0;
   EXPECT_TRUE(Same(Get(any, {1}), Cur(15000)));
   EXPECT_TRUE(Same(Get(any, {2}), Variant(u"kept")));
-  EXPECT_TRUE(Same(Get(any, {3}), Variant()));
+  EXPECT_TRUE(Same(Get(any, {3}), Variant(41)));
+  EXPECT_TRUE(Same(Get(listed, {0}), Variant(41)));
 }
 
 TEST_F(SafeArrayTest, FailedStoresLeaveTheElementUnchanged) {

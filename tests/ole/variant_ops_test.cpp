@@ -397,6 +397,7 @@ TEST_F(VariantOpsTest, FaultsRaiseTheRuntimeExceptions) {
   EXPECT_THROW(VarCmp(array, Variant(1)), EVariantInvalidOpError);
   EXPECT_THROW(VarCmp(Variant::FromError(1), Variant(1)), EVariantTypeCastError);
   EXPECT_THROW(VarNeg(Cur(kInt64Min)), EVariantOverflowError);
+  EXPECT_THROW(VarInt(Cur(kInt64Min)), EVariantOverflowError);  // the whole part leaves the range
   EXPECT_THROW(VarNot(Variant(1e20)), EVariantOverflowError);
 }
 

@@ -196,6 +196,9 @@ TEST(PasScannerTest, LexicalErrorsWithTheirPositions) {
       // A NUL inside the text is an error, not the end of the script.
       {std::u16string(u"begin\0 end;", 11), u"Illegal character: '' ($0)", 6},
       {std::u16string(u"'ab\0c'", 6), u"Illegal character: '' ($0)", 4},
+      {std::u16string(u"{a\0b} x", 8), u"Illegal character: '' ($0)", 3},
+      {std::u16string(u"(* a\0 *)", 9), u"Illegal character: '' ($0)", 5},
+      {std::u16string(u"// c\0", 5), u"Illegal character: '' ($0)", 5},
       {u"x := 'abc", u"Unterminated string", 9},
       {u"x := 'ab\r\nc'", u"Unterminated string", 8},
       {u"'a'#10'b\n'", u"Unterminated string", 8},

@@ -76,6 +76,8 @@ TEST(DateEncoding, TimesRoundToMillisecondsAndNegativeDatesKeepTheirTime) {
       {-1.25, 1899, 12, 29, 6, 0, 0, 0},  // the fraction is the time of day
       {-0.5, 1899, 12, 30, 12, 0, 0, 0},
       {EncodeDate(2020, 1, 1) + 0.9999999999, 2020, 1, 2, 0, 0, 0, 0},  // rounds into the next day
+      {-1.9999999999, 1899, 12, 30, 0, 0, 0, 0},  // before the epoch, too
+      {-0.9999999999, 1899, 12, 31, 0, 0, 0, 0},
       {std::nan(""), 0, 0, 0, 0, 0, 0, 0},
       {1e10, 0, 0, 0, 0, 0, 0, 0},
   };

@@ -28,6 +28,7 @@ TEST(IntToText, SignsHexAndExtremes) {
   EXPECT_EQ(IntToHex(255, 4).ToUtf8(), "00FF");
   EXPECT_EQ(IntToHex(0, 0).ToUtf8(), "0");
   EXPECT_EQ(IntToHex(0x1234, 2).ToUtf8(), "1234");
+  EXPECT_THROW(IntToHex(0, 2147483647), EConvertError);
   EXPECT_EQ(IntToHex(-1, 2).ToUtf8(), "FFFFFFFFFFFFFFFF");
 }
 
@@ -232,6 +233,7 @@ TEST(FormatFloatPictures, PlaceholdersSectionsExponentsAndText) {
       {u"#,##0.00", -1234.5, "-1,234.50"},
       {u"#,##0", 999.5, "1,000"},
       {u"000", 5, "005"},
+      {u"00.0E+0", 0, "00.0E+0"},
       {u"00", 1234, "1234"},
       {u"#", 0, ""},
       {u"0", 0.4, "0"},
