@@ -1,4 +1,4 @@
-function Add3(A, B, C);
+function Add3(A; B; C);
 begin
   Result := A + B + C;
 end;

@@ -26,6 +26,7 @@ inline constexpr std::u16string_view kPasMsgTypeExpected = u"Type identifier exp
 inline constexpr std::u16string_view kPasMsgNestingTooDeep =
     u"Statements or expressions nested too deeply";
 inline constexpr std::u16string_view kPasMsgSourceTooLong = u"Source text too long";
+inline constexpr std::u16string_view kPasMsgTooManyParams = u"Too many parameters";
 inline constexpr std::u16string_view kPasMsgConstExpected = u"Constant expression expected";
 inline constexpr std::u16string_view kPasMsgSetBounds =
     u"Constant expression violates subrange bounds";

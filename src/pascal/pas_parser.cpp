@@ -208,6 +208,9 @@ void TQOBPasParser::ParseParamList(TQOBProcedureDecl& AProc) {
       kind = pkConst;
       Skip();
     }
+    // A parameter's index is 16 bits wide in the byte code.
+    if (AProc.FParams.size() > UINT16_MAX)
+      throw EQOBPasCompiler(WideString(kPasMsgTooManyParams), FScanner.TokenStartPos());
     TName name = Name();
     AddLocal(AProc, std::make_unique<TQOBParamDecl>(name.Id, name.Text, kind));
     if (!At(ptSemiColon)) break;

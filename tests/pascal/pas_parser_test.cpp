@@ -353,6 +353,19 @@ TEST(PasParserTest, NestingIsBoundedAndChainsAreNot) {
       u"x := a" + repeat(u" + a", 200000) + u" or b" + repeat(u" = c", 1000);
   EXPECT_EQ(DumpExpr(nested), "1");
   EXPECT_NO_THROW(parser.ParseStmt(WideString(chain)));  // parsed and freed
+
+  // Parameter indexes are 16 bits: one parameter more is an error, not an alias.
+  std::u16string params;
+  for (int i = 0; i <= 65536; ++i) {
+    params += i ? u"; P" : u"P";
+    params += WideString::FromUtf8(std::to_string(i)).view();
+  }
+  try {
+    parser.Parse(WideString(u"procedure Many(" + params + u"); begin end;"));
+    ADD_FAILURE() << "65537 parameters accepted";
+  } catch (const EQOBPasCompiler& e) {
+    EXPECT_EQ(U8(e.Message()), "Too many parameters");
+  }
 }
 
 TEST(PasParserTest, LocalConstantsTakeTheValuesOfTheirExpressions) {
