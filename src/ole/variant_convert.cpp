@@ -76,9 +76,14 @@ Number ParseNumber(std::u16string_view text, TVarType target) {
         break;
     }
   }
-  if (TryStrToFloat(text, n.real)) {
-    n.kind = Number::Kind::kFloat;
-    return n;
+  switch (ReadFloatText(text, n.real)) {
+    case FloatTextResult::kOk:
+      n.kind = Number::Kind::kFloat;
+      return n;
+    case FloatTextResult::kTooLarge:
+      RaiseOverflowError(varOleStr, target);
+    case FloatTextResult::kInvalid:
+      break;
   }
   bool flag = false;
   if (TryParseBooleanText(text, flag)) return IntegerNumber(flag ? -1 : 0);

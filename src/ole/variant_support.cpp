@@ -295,7 +295,14 @@ TDecimal DecimalValue(const Variant& v) {
 
 double StringToDouble(std::u16string_view text) {
   double value = 0;
-  if (TryStrToFloat(text, value)) return value;
+  switch (ReadFloatText(text, value)) {
+    case FloatTextResult::kOk:
+      return value;
+    case FloatTextResult::kTooLarge:
+      RaiseOverflowError(varOleStr, varDouble);
+    case FloatTextResult::kInvalid:
+      break;
+  }
   bool flag = false;
   if (TryParseBooleanText(text, flag)) return flag ? -1.0 : 0.0;
   RaiseCastError(varOleStr, varDouble);

@@ -14,19 +14,22 @@ namespace qob {
 class Exception : public TObject, public std::exception {
   QOB_CLASS(Exception, TObject)
  public:
-  explicit Exception(WideString message) : FMessage(std::move(message)) {}
+  // The UTF-8 text is made here, not on the first what(): an exception may be
+  // read by several threads at once (the one that raised it, a debugger).
+  explicit Exception(WideString message)
+      : FMessage(std::move(message)), FUtf8(FMessage.ToUtf8()) {}
 
   const WideString& Message() const noexcept { return FMessage; }
   // Messages may be amended (a source suffix) before the exception propagates.
   void SetMessage(WideString message) {
+    FUtf8 = message.ToUtf8();
     FMessage = std::move(message);
-    FUtf8.clear();
   }
-  const char* what() const noexcept override;
+  const char* what() const noexcept override { return FUtf8.c_str(); }
 
  private:
   WideString FMessage;
-  mutable std::string FUtf8;
+  std::string FUtf8;
 };
 
 // Declares an exception class with the parent's constructors and, optionally,

@@ -192,8 +192,13 @@ int64_t StrToInt64(std::u16string_view text) {
 }
 
 bool TryStrToFloat(std::u16string_view text, double& value, const TFormatSettings& settings) {
+  return ReadFloatText(text, value, settings) == FloatTextResult::kOk;
+}
+
+FloatTextResult ReadFloatText(std::u16string_view text, double& value,
+                              const TFormatSettings& settings) {
   DecimalText number;
-  if (!ScanDecimal(text, settings.DecimalSeparator, number)) return false;
+  if (!ScanDecimal(text, settings.DecimalSeparator, number)) return FloatTextResult::kInvalid;
   double result = 0;
   const auto [ptr, error] =
       std::from_chars(number.Ascii.data(), number.Ascii.data() + number.Ascii.size(), result);
@@ -202,13 +207,14 @@ bool TryStrToFloat(std::u16string_view text, double& value, const TFormatSetting
     const size_t firstNonZero = number.Digits.find_first_not_of('0');
     const int64_t magnitude =
         number.IntegerDigits - static_cast<int64_t>(firstNonZero) + number.Exponent;
-    if (firstNonZero != std::string::npos && magnitude > 0) return false;
+    if (firstNonZero != std::string::npos && magnitude > 0) return FloatTextResult::kTooLarge;
     value = number.Negative ? -0.0 : 0.0;
-    return true;
+    return FloatTextResult::kOk;
   }
-  if (error != std::errc() || ptr != number.Ascii.data() + number.Ascii.size()) return false;
+  if (error != std::errc() || ptr != number.Ascii.data() + number.Ascii.size())
+    return FloatTextResult::kInvalid;
   value = result;
-  return true;
+  return FloatTextResult::kOk;
 }
 
 double StrToFloat(std::u16string_view text, const TFormatSettings& settings) {

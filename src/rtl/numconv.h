@@ -26,6 +26,10 @@ int64_t StrToInt64(std::u16string_view text);
 // else fails. Values too large for a double fail; values too small become 0.
 bool TryStrToFloat(std::u16string_view text, double& value,
                    const TFormatSettings& settings = FormatSettings());
+// The same, telling a number too large for a double from text that is no number.
+enum class FloatTextResult { kOk, kInvalid, kTooLarge };
+FloatTextResult ReadFloatText(std::u16string_view text, double& value,
+                              const TFormatSettings& settings = FormatSettings());
 // Raises EConvertError "'%s' is not a valid floating point value".
 double StrToFloat(std::u16string_view text, const TFormatSettings& settings = FormatSettings());
 // Currency scaled by 10000, read exactly and rounded half to even at four decimals.

@@ -144,6 +144,8 @@ TEST_F(VariantConvertTest, BadConversionsRaiseAndLeaveTheSourceAlone) {
       {Variant(1e20), varCurrency, Raises<EVariantOverflowError>()},
       {Variant(3e6), varDate, Raises<EVariantOverflowError>()},
       {Variant(u"1/2/0050"), varDate, Raises<EVariantOverflowError>()},  // year 50
+      {Variant(u"1e400"), varDouble, Raises<EVariantOverflowError>()},
+      {Variant(u"-1e400"), varInteger, Raises<EVariantOverflowError>()},
       {Variant(1e30), varDecimal, Raises<EVariantOverflowError>()},
       {Variant(u"79228162514264337593543950336"), varDecimal, Raises<EVariantOverflowError>()},
       {Variant(u"922337203685477.5808"), varCurrency, Raises<EVariantOverflowError>()},
