@@ -5,6 +5,8 @@
 // what the value operations themselves need.
 #include "vm/interpreter.h"
 
+#include <cxxabi.h>
+
 #include <atomic>
 #include <cassert>
 #include <cstring>
@@ -223,6 +225,8 @@ void TQOBInterpreter::Execute(TQOBVirtMachine& AVM, TQOBThread& AThread,
       return;
     } catch (Exception& e) {
       if (!EnterHandler(frame, AThread, &e, std::current_exception())) throw;
+    } catch (abi::__forced_unwind&) {
+      throw;  // a thread being cancelled unwinds; no script handler may stop it
     } catch (...) {
       if (!EnterHandler(frame, AThread, nullptr, std::current_exception())) throw;
     }

@@ -3,7 +3,11 @@
 // nesting that would overflow the stack.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "vm/vm_test_support.h"
 
@@ -516,6 +520,34 @@ TEST(InterpreterExceptionsTest, NestingTooDeepIsAStackOverflowThatScriptsAndHost
   SetScriptCallDepthLimit(defaultLimit);
   EXPECT_TRUE(ThreadAtRest());
   EXPECT_EQ(TVMIndexes::CurrentThread()->StackPool().BlockCount(), 1);
+}
+
+TEST(InterpreterExceptionsTest, ACancelledThreadLeavesThroughScriptHandlers) {
+  std::atomic<bool> waiting{false};
+  TScriptRun run([&waiting](TTestScript& s) {
+    s.Intrinsic(u"Wait", [&waiting](Variant*, int32_t, Variant&) {
+      waiting = true;
+      for (;;) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a cancellation point
+    });
+    s.Proc(u"WaitInTry", 0, false, [](TAsm& a) {
+      TryExcept(
+          a, [](TAsm& a) { CallNoArgs(a, u"Wait"); }, [](TAsm&, TQOBTry*) {});
+      a.Emit(icRet);
+    });
+  });
+  // The cancellation unwinds through the script's handler instead of being
+  // swallowed there (which would abort the process).
+  auto body = [](void* AVM) -> void* {
+    static_cast<TQOBVirtMachine*>(AVM)->RunProc(WideString(u"WaitInTry"));
+    return nullptr;
+  };
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, nullptr, body, run.vm.get()), 0);
+  while (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  pthread_cancel(thread);
+  void* outcome = nullptr;
+  pthread_join(thread, &outcome);
+  EXPECT_EQ(outcome, PTHREAD_CANCELED);
 }
 
 }  // namespace
