@@ -29,7 +29,27 @@ enum TQOBGlobalObjType : uint8_t {
 };
 
 // The search kind a global object of the given type is found as.
-TQOBNameSearchResKind QOBSearchKindOf(TQOBGlobalObjType AType) noexcept;
+inline TQOBNameSearchResKind QOBSearchKindOf(TQOBGlobalObjType AType) noexcept {
+  switch (AType) {
+    case gtVar:
+      return srGlobalVar;
+    case gtConst:
+      return srGlobalConst;
+    case gtProcedure:
+      return srProcedure;
+    case gtExit:
+      return srExit;
+    case gtBreak:
+      return srBreak;
+    case gtContinue:
+      return srContinue;
+    case gtIntrinsic:
+      return srIntrinsic;
+    case gtExtern:
+      return srExternal;
+  }
+  return srNotFound;
+}
 
 // The virtual machine as built-ins and compilers see it.
 class TQOBVMBase {

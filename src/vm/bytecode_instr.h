@@ -3,6 +3,7 @@
 // interpreter advances by one record and jumps by pointer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 namespace qob {
 
 class TQOBAbstractNamespace;
+class TQOBGlobalObject;
 class TQOBGlobalValuedObject;
 struct TQOBInstr;
 
@@ -222,6 +224,9 @@ class TQOBCall : public TQOBByteCodeItem {
   TQOBLabel* FBreakLabel = nullptr;
   TQOBLabel* FContinueLabel = nullptr;
   TQOBLabel* FExitLabel = nullptr;
+  // The module global the name was found to be, once found: see
+  // TQOBInterpreter::ResolveName.
+  mutable std::atomic<TQOBGlobalObject*> FResolvedGlobal{nullptr};
 
   bool IsResUsed() const noexcept { return FResMask != 0; }
 };

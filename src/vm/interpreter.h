@@ -54,6 +54,7 @@ class TQOBInterpreter {
   static const TQOBInstr* Interrupt(TQOBCallStackFrame& F, TQOBThread& T, const TQOBInstr* AIP);
 
   // Name, member, unnamed and object-creation calls (interpreter_calls.cpp).
+  static TQOBNameSearchRes ResolveName(TQOBCallStackFrame& F, TQOBThread& T, const TQOBCall& C);
   static TStep GlobCall(TQOBCallStackFrame& F, TQOBThread& T, const TQOBInstr* AIP, Variant* S,
                         bool ARef);
   static Variant* MemberCall(TQOBCallStackFrame& F, TQOBThread& T, const TQOBCall& C, Variant* S);

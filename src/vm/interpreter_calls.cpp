@@ -54,13 +54,31 @@ Variant& ResultOf(const TQOBCallStackFrame& F) {
 
 }  // namespace
 
+// A name that turns out to be one of the module's own globals means that
+// global for the whole life of the byte code: module globals hide everything
+// else, and the byte code goes with its module. So the answer is kept in the
+// call record and later calls skip the search. Dynamic code is searched each
+// time, since it may run in other scopes.
+TQOBNameSearchRes TQOBInterpreter::ResolveName(TQOBCallStackFrame& F, TQOBThread& T,
+                                               const TQOBCall& C) {
+  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire))
+    return TQOBNameSearchRes::Object(QOBSearchKindOf(global->FGlobalObjType), global);
+  TQOBNameSearchRes res = F.CurNS->Find(&T, C.FName, C.FStrName);
+  const bool moduleGlobal =
+      res.ObjKind == srGlobalVar || res.ObjKind == srGlobalConst || res.ObjKind == srProcedure;
+  if (moduleGlobal && !F.Ctx->Source)
+    C.FResolvedGlobal.store(static_cast<TQOBGlobalObject*>(res.NamedObject),
+                            std::memory_order_release);
+  return res;
+}
+
 TQOBInterpreter::TStep TQOBInterpreter::GlobCall(TQOBCallStackFrame& F, TQOBThread& T,
                                                  const TQOBInstr* AIP, Variant* S, bool ARef) {
   TQOBCall& C = *AIP->Data.Call;
   Variant* A = S - C.FArgsOffset;
   Variant* R = S - C.FResOffset;
   const TStep advance{AIP + 1, R};
-  TQOBNameSearchRes res = F.CurNS->Find(&T, C.FName, C.FStrName);
+  TQOBNameSearchRes res = ResolveName(F, T, C);
   TQOBAbstractNamespace* scope = F.CurNS;
   for (;;) {
     Variant* source = nullptr;  // the named value, read in place (arrays are never copied)
@@ -223,7 +241,7 @@ Variant* TQOBInterpreter::AssignGlobCall(TQOBCallStackFrame& F, TQOBThread& T, c
                                          Variant* S) {
   Variant* A = S - C.FArgsOffset;
   Variant* const popped = S - (C.FArgsOffset + 1);
-  const TQOBNameSearchRes res = F.CurNS->Find(&T, C.FName, C.FStrName);
+  const TQOBNameSearchRes res = ResolveName(F, T, C);
   Variant* target = nullptr;
   switch (res.ObjKind) {
     case srNotFound:
