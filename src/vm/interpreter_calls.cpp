@@ -78,6 +78,16 @@ TQOBInterpreter::TStep TQOBInterpreter::GlobCall(TQOBCallStackFrame& F, TQOBThre
   Variant* A = S - C.FArgsOffset;
   Variant* R = S - C.FResOffset;
   const TStep advance{AIP + 1, R};
+  // The common case first: a module variable or constant read without brackets.
+  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
+      global && C.FBracketType == bkNon && global->FGlobalObjType != gtProcedure) {
+    Variant& value = static_cast<TQOBGlobalValuedObject*>(global)->Value;
+    if (ARef && global->FGlobalObjType == gtVar)
+      *R = Variant::RefTo(&value);
+    else
+      *R = value.Deref();
+    return advance;
+  }
   TQOBNameSearchRes res = ResolveName(F, T, C);
   TQOBAbstractNamespace* scope = F.CurNS;
   for (;;) {
@@ -241,6 +251,12 @@ Variant* TQOBInterpreter::AssignGlobCall(TQOBCallStackFrame& F, TQOBThread& T, c
                                          Variant* S) {
   Variant* A = S - C.FArgsOffset;
   Variant* const popped = S - (C.FArgsOffset + 1);
+  // The common case first: a module variable assigned without brackets.
+  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
+      global && C.FBracketType == bkNon && global->FGlobalObjType == gtVar) {
+    static_cast<TQOBGlobalValuedObject*>(global)->Value = std::move(*S);
+    return S - 1;
+  }
   const TQOBNameSearchRes res = ResolveName(F, T, C);
   Variant* target = nullptr;
   switch (res.ObjKind) {
