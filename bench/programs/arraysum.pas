@@ -1,3 +1,4 @@
+function Run;
 var A, I, J, Sum;
 begin
   A := array[99999];
@@ -9,5 +10,9 @@ begin
     for I := 0 to 99999 do
       Sum := Sum + A[I];
   end;
-  ShowMessage(IntToStr(Sum));
+  Result := Sum;
+end;
+
+begin
+  ShowMessage(IntToStr(Run));
 end;

@@ -8,6 +8,7 @@ begin
   X := X + 1;
 end;
 
+function Run;
 var I, S;
 begin
   S := 0;
@@ -16,5 +17,9 @@ begin
     S := Add3(S, I, 1) mod 1000000;
     Bump(S);
   end;
-  ShowMessage(IntToStr(S));
+  Result := S;
+end;
+
+begin
+  ShowMessage(IntToStr(Run));
 end;

@@ -1,3 +1,4 @@
+function Run;
 var Flags, I, K, Count, Rounds;
 begin
   for Rounds := 1 to 5 do
@@ -18,5 +19,9 @@ begin
         end;
       end;
   end;
-  ShowMessage(IntToStr(Count));
+  Result := Count;
+end;
+
+begin
+  ShowMessage(IntToStr(Run));
 end;

@@ -1,3 +1,4 @@
+function Run;
 var I, S, Total;
 begin
   Total := 0;
@@ -11,5 +12,9 @@ begin
       S := '';
     end;
   end;
-  ShowMessage(IntToStr(Total));
+  Result := Total;
+end;
+
+begin
+  ShowMessage(IntToStr(Run));
 end;

@@ -113,10 +113,11 @@ class Variant : public TVarData {
   }
 
   Variant& operator=(const Variant& other) {
-    if (this == &other) return *this;
-    if (!NeedsCleanup(VType) && !NeedsCleanup(other.VType)) {
-      std::memcpy(static_cast<TVarData*>(this), &other, sizeof(TVarData));
-    } else {
+    if (!NeedsCleanup(VType) && !NeedsCleanup(other.VType)) [[likely]] {
+      TVarData data;  // through a copy: `other` may be this value
+      std::memcpy(&data, &other, sizeof(TVarData));
+      std::memcpy(static_cast<TVarData*>(this), &data, sizeof(TVarData));
+    } else if (this != &other) {
       Variant copy(other);  // copy first: `other` may live inside this value
       Clear();
       std::memcpy(static_cast<TVarData*>(this), &copy, sizeof(TVarData));
@@ -150,7 +151,7 @@ class Variant : public TVarData {
     VType = varBoolean;
     VBoolean = value ? VARIANT_TRUE : VARIANT_FALSE;
   }
-  Variant(const WideString& text) : Variant() { SetString(text); }    // NOLINT
+  Variant(const WideString& text) : Variant() { SetString(text); }                // NOLINT
   Variant(std::u16string_view text) : Variant() { SetString(WideString(text)); }  // NOLINT
   Variant(const char16_t* text) : Variant() { SetString(WideString(text)); }      // NOLINT
   // An `IDispatch` Variant; adds a reference (nullptr gives an empty object reference).
@@ -215,9 +216,12 @@ class Variant : public TVarData {
   }
   WideString String() const noexcept;
 
+  // Strings, objects and arrays held by value own what they point to.
   static constexpr bool NeedsCleanup(TVarType type) noexcept {
-    return type == varOleStr || type == varDispatch || type == varUnknown ||
-           (type & (varArray | varByRef)) == varArray;
+    constexpr uint32_t kOwningScalars =
+        (1u << varOleStr) | (1u << varDispatch) | (1u << varUnknown);
+    return type < 32 ? ((kOwningScalars >> type) & 1u) != 0
+                     : (type & (varArray | varByRef)) == varArray;
   }
 
  private:

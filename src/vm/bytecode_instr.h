@@ -227,6 +227,15 @@ class TQOBCall : public TQOBByteCodeItem {
   // The module global the name was found to be, once found: see
   // TQOBInterpreter::ResolveName.
   mutable std::atomic<TQOBGlobalObject*> FResolvedGlobal{nullptr};
+  // The local variable or parameter of the byte code's own scope that the
+  // name was found to be: the search kind in the low byte, the slot index or
+  // the packed TQOBParamInfo in the high word; 0 until found.
+  mutable std::atomic<uint64_t> FResolvedLocal{0};
+  // The built-in the name was found to be, and the count of host-object
+  // changes it was found at: a host object added later may hide a built-in,
+  // so the answer holds while the count stays the same.
+  mutable std::atomic<TQOBGlobalObject*> FResolvedIntrinsic{nullptr};
+  mutable std::atomic<int32_t> FIntrinsicChangeNumber{-1};
 
   bool IsResUsed() const noexcept { return FResMask != 0; }
 };

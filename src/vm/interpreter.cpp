@@ -9,12 +9,9 @@
 
 #include <atomic>
 #include <cassert>
-#include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "ole/variant_convert.h"
+#include "vm/interpreter_fast_paths.h"
 #include "vm/value_ops.h"
 #include "vm/vm_arrays.h"
 #include "vm/vm_invoke.h"
@@ -24,89 +21,19 @@ namespace qob {
 
 namespace {
 
+using fast::Compare;
+using fast::SetBool;
+using fast::SetInteger;
+
 // The instruction code, read once per dispatch: a breakpoint may patch it
 // from another thread at any time.
 inline uint8_t CodeOf(const TQOBInstr* AIP) noexcept {
   return std::atomic_ref<uint8_t>(const_cast<uint8_t&>(AIP->Code)).load(std::memory_order_relaxed);
 }
 
-// Results are written as whole 16-byte slots: the next instruction usually
-// reads the whole slot, and a load that spans several smaller stores cannot
-// be forwarded from them and stalls.
-inline void StoreWhole(Variant& ATarget, TVarType AType, uint32_t APayload) noexcept {
-#if defined(__SSE2__)
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(static_cast<TVarData*>(&ATarget)),
-                   _mm_set_epi64x(static_cast<int64_t>(APayload), AType));
-#else
-  TVarData data{};
-  data.VType = AType;
-  data.VLongWord = APayload;
-  std::memcpy(static_cast<TVarData*>(&ATarget), &data, sizeof data);
-#endif
-}
-
-inline void SetBool(Variant& ATarget, bool AValue) noexcept {
-  ATarget.Clear();
-  StoreWhole(ATarget, varBoolean, AValue ? uint16_t(VARIANT_TRUE) : uint16_t(VARIANT_FALSE));
-}
-
-inline void SetInteger(Variant& ATarget, int32_t AValue) noexcept {
-  ATarget.Clear();
-  StoreWhole(ATarget, varInteger, static_cast<uint32_t>(AValue));
-}
-
-inline bool BothIntegers(const Variant& A, const Variant& B) noexcept {
-  return A.VType == varInteger && B.VType == varInteger;
-}
-
-// The value operations with the hottest pair, Integer and Integer, in line;
-// the results are those of the value operations' 32-bit path.
-inline void AddInPlace(Variant& ALeft, const Variant& ARight) {
-  int32_t r;
-  if (BothIntegers(ALeft, ARight) && !__builtin_add_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
-  else
-    QOBBinaryOp(ALeft, ARight, ALeft, opAdd);
-}
-
-inline void SubtractInPlace(Variant& ALeft, const Variant& ARight) {
-  int32_t r;
-  if (BothIntegers(ALeft, ARight) && !__builtin_sub_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
-  else
-    QOBBinaryOp(ALeft, ARight, ALeft, opSubtract);
-}
-
-inline void MultiplyInPlace(Variant& ALeft, const Variant& ARight) {
-  int32_t r;
-  if (BothIntegers(ALeft, ARight) && !__builtin_mul_overflow(ALeft.VInteger, ARight.VInteger, &r))
-    StoreWhole(ALeft, varInteger, static_cast<uint32_t>(r));
-  else
-    QOBBinaryOp(ALeft, ARight, ALeft, opMultiply);
-}
-
-inline bool Compare(const Variant& ALeft, const Variant& ARight, TQOBOperator AOp) {
-  if (BothIntegers(ALeft, ARight)) {
-    const int32_t a = ALeft.VInteger;
-    const int32_t b = ARight.VInteger;
-    switch (AOp) {
-      case opEqual:
-        return a == b;
-      case opNotEqual:
-        return a != b;
-      case opLess:
-        return a < b;
-      case opLessEqual:
-        return a <= b;
-      case opGreater:
-        return a > b;
-      case opGreaterEqual:
-        return a >= b;
-      default:
-        break;
-    }
-  }
-  return QOBCompare(ALeft, ARight, AOp);
+// An index into a name's value with one argument, the form the element paths take.
+inline bool IsIndexing(const TQOBCall& C) noexcept {
+  return (C.FBracketType == bkBlock || C.FBracketType == bkVbRound) && C.FArgCount == 1;
 }
 
 inline bool Truth(const Variant& AValue) {
@@ -335,6 +262,10 @@ static_assert(TableInCodeOrder(), "the dispatch table must list every code in or
   L_##AName : QOBBinaryOp(S[-1], S[0], S[-1], AOp); \
   --S;                                              \
   QOB_NEXT();
+#define QOB_BINARY_INLINE(AName, AOp)                \
+  L_##AName : fast::BinaryInPlace<AOp>(S[-1], S[0]); \
+  --S;                                               \
+  QOB_NEXT();
 #define QOB_COMPARE(AName, AOp)                          \
   L_##AName : SetBool(S[-1], Compare(S[-1], S[0], AOp)); \
   --S;                                                   \
@@ -460,29 +391,17 @@ L_icIs: {
   QOB_NEXT();
 }
 
-L_icPlus:
-  AddInPlace(S[-1], S[0]);
-  --S;
-  QOB_NEXT();
-
-L_icMinus:
-  SubtractInPlace(S[-1], S[0]);
-  --S;
-  QOB_NEXT();
-
-L_icMultiply:
-  MultiplyInPlace(S[-1], S[0]);
-  --S;
-  QOB_NEXT();
-
+  QOB_BINARY_INLINE(icPlus, opAdd)
+  QOB_BINARY_INLINE(icMinus, opSubtract)
+  QOB_BINARY_INLINE(icMultiply, opMultiply)
+  QOB_BINARY_INLINE(icDivide, opDivide)
+  QOB_BINARY_INLINE(icIntDiv, opIntDivide)
+  QOB_BINARY_INLINE(icMod, opModulus)
   QOB_BINARY(icStrConcat, opConcat)
   QOB_BINARY(icImp, opImp)
   QOB_BINARY(icEqv, opEqv)
   QOB_BINARY(icOr, opOr)
   QOB_BINARY(icXor, opXor)
-  QOB_BINARY(icDivide, opDivide)
-  QOB_BINARY(icIntDiv, opIntDivide)
-  QOB_BINARY(icMod, opModulus)
   QOB_BINARY(icAnd, opAnd)
   QOB_BINARY(icShl, opShl)
   QOB_BINARY(icShr, opShr)
@@ -554,8 +473,43 @@ L_icAddRangeToSet: {
   QOB_NEXT();
 }
 
-L_icGlobCall:
+L_icGlobCall: {
+  const TQOBCall& C = *ip->Data.Call;
+  if (const Variant* source = fast::KnownSource(F, C)) {
+    Variant* R = S - C.FResOffset;
+    if (C.FBracketType == bkNon) {
+      *R = source->Deref();
+      S = R;
+      QOB_NEXT();
+    }
+    if (IsIndexing(C) && fast::ReadElement(source->Deref(), S[-C.FArgsOffset], *R)) {
+      S = R;
+      QOB_NEXT();
+    }
+  }
+  goto L_generalGlobCall;
+}
+
 L_icGlobCallRef: {
+  const TQOBCall& C = *ip->Data.Call;
+  if (C.FBracketType == bkNon) {
+    if (Variant* target = fast::KnownTarget(F, C)) {
+      Variant* R = S - C.FResOffset;
+      fast::SetRef(*R, target);
+      S = R;
+      QOB_NEXT();
+    }
+  } else if (const Variant* source = fast::KnownSource(F, C)) {
+    Variant* R = S - C.FResOffset;
+    if (IsIndexing(C) && fast::ReadElement(source->Deref(), S[-C.FArgsOffset], *R)) {
+      S = R;
+      QOB_NEXT();
+    }
+  }
+  goto L_generalGlobCall;
+}
+
+L_generalGlobCall: {
   const TStep step = GlobCall(F, T, ip, S, CodeOf(ip) == icGlobCallRef);
   if (!step.Next) return;
   ip = step.Next;
@@ -577,9 +531,22 @@ L_icNewUnnamedCall:
   S = NewCall(F, *ip->Data.Call, S);
   QOB_NEXT();
 
-L_icAssignGlobCall:
-  S = AssignGlobCall(F, T, *ip->Data.Call, S);
+L_icAssignGlobCall: {
+  const TQOBCall& C = *ip->Data.Call;
+  if (Variant* target = fast::KnownTarget(F, C)) {
+    if (C.FBracketType == bkNon) {
+      *target = std::move(*S);
+      --S;
+      QOB_NEXT();
+    }
+    if (IsIndexing(C) && fast::WriteElement(target->Deref(), S[-C.FArgsOffset], *S)) {
+      S -= C.FArgsOffset + 1;
+      QOB_NEXT();
+    }
+  }
+  S = AssignGlobCall(F, T, C, S);
   QOB_NEXT();
+}
 
 L_icAssignMemberCall:
   S = AssignMemberCall(T, *ip->Data.Call, S);
@@ -647,17 +614,17 @@ L_icForInitLocal: {
 }
 
 L_icForInc:
-  AddInPlace(LoopVar(stack, *ip->Data.For), VarIntOne());
+  fast::StepInPlace(LoopVar(stack, *ip->Data.For), 1);
   QOB_NEXT();
 
 L_icForIncStep: {
   const TQOBFor& loop = *ip->Data.For;
-  AddInPlace(LoopVar(stack, loop), stack[loop.FStepVar]);
+  fast::BinaryInPlace<opAdd>(LoopVar(stack, loop), stack[loop.FStepVar]);
   QOB_NEXT();
 }
 
 L_icForDec:
-  SubtractInPlace(LoopVar(stack, *ip->Data.For), VarIntOne());
+  fast::StepInPlace(LoopVar(stack, *ip->Data.For), -1);
   QOB_NEXT();
 
 L_icForJmpIfLE: {

@@ -1,8 +1,12 @@
 // The call instructions: names resolved in the current namespace at run
 // time, members of objects, values applied to arguments, object creation,
 // and the assigning forms of each.
+#include <cstring>
+
 #include "vm/code_object.h"
 #include "vm/interpreter.h"
+#include "vm/interpreter_fast_paths.h"
+#include "vm/vm_globals.h"
 #include "vm/vm_invoke.h"
 #include "vm/vm_runtime_error.h"
 
@@ -56,19 +60,50 @@ Variant& ResultOf(const TQOBCallStackFrame& F) {
 
 // A name that turns out to be one of the module's own globals means that
 // global for the whole life of the byte code: module globals hide everything
-// else, and the byte code goes with its module. So the answer is kept in the
-// call record and later calls skip the search. Dynamic code is searched each
-// time, since it may run in other scopes.
+// else, and the byte code goes with its module. A name found among the
+// locals and parameters of the byte code's own scope means the same slot in
+// every activation of it. Either answer is kept in the call record, so that
+// the dispatch loop's in-line paths (and later searches) skip the search.
+// A built-in is kept with the count of host-object changes it was found at.
+// Dynamic code is searched each time, since it may run in other scopes.
 TQOBNameSearchRes TQOBInterpreter::ResolveName(TQOBCallStackFrame& F, TQOBThread& T,
                                                const TQOBCall& C) {
   if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire))
     return TQOBNameSearchRes::Object(QOBSearchKindOf(global->FGlobalObjType), global);
+  const int32_t changeNumber = F.VM->FExternObjects->ChangeNumber();
+  if (TQOBGlobalObject* intrinsic = C.FResolvedIntrinsic.load(std::memory_order_acquire);
+      intrinsic && C.FIntrinsicChangeNumber.load(std::memory_order_acquire) == changeNumber)
+    return TQOBNameSearchRes::Object(srIntrinsic, intrinsic);
   TQOBNameSearchRes res = F.CurNS->Find(&T, C.FName, C.FStrName);
-  const bool moduleGlobal =
-      res.ObjKind == srGlobalVar || res.ObjKind == srGlobalConst || res.ObjKind == srProcedure;
-  if (moduleGlobal && !F.Ctx->Source)
-    C.FResolvedGlobal.store(static_cast<TQOBGlobalObject*>(res.NamedObject),
-                            std::memory_order_release);
+  if (F.Ctx->Source) return res;
+  switch (res.ObjKind) {
+    case srIntrinsic:
+      // Only ever this one built-in: the name is the record's own.
+      C.FResolvedIntrinsic.store(res.NamedObject, std::memory_order_release);
+      C.FIntrinsicChangeNumber.store(changeNumber, std::memory_order_release);
+      break;
+    case srGlobalVar:
+    case srGlobalConst:
+    case srProcedure:
+      C.FResolvedGlobal.store(static_cast<TQOBGlobalObject*>(res.NamedObject),
+                              std::memory_order_release);
+      break;
+    case srLocalVar:
+      if (F.CurNS == F.Ctx->Code->InitialNamespace())
+        C.FResolvedLocal.store(
+            fast::PackLocal(srLocalVar, static_cast<uint32_t>(res.LocalVarIndex)),
+            std::memory_order_relaxed);
+      break;
+    case srParam:
+      if (F.CurNS == F.Ctx->Code->InitialNamespace()) {
+        uint32_t packed;
+        std::memcpy(&packed, &res.ParamInfo, sizeof packed);
+        C.FResolvedLocal.store(fast::PackLocal(srParam, packed), std::memory_order_relaxed);
+      }
+      break;
+    default:
+      break;
+  }
   return res;
 }
 
@@ -78,16 +113,6 @@ TQOBInterpreter::TStep TQOBInterpreter::GlobCall(TQOBCallStackFrame& F, TQOBThre
   Variant* A = S - C.FArgsOffset;
   Variant* R = S - C.FResOffset;
   const TStep advance{AIP + 1, R};
-  // The common case first: a module variable or constant read without brackets.
-  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
-      global && C.FBracketType == bkNon && global->FGlobalObjType != gtProcedure) {
-    Variant& value = static_cast<TQOBGlobalValuedObject*>(global)->Value;
-    if (ARef && global->FGlobalObjType == gtVar)
-      *R = Variant::RefTo(&value);
-    else
-      *R = value.Deref();
-    return advance;
-  }
   TQOBNameSearchRes res = ResolveName(F, T, C);
   TQOBAbstractNamespace* scope = F.CurNS;
   for (;;) {
@@ -251,12 +276,6 @@ Variant* TQOBInterpreter::AssignGlobCall(TQOBCallStackFrame& F, TQOBThread& T, c
                                          Variant* S) {
   Variant* A = S - C.FArgsOffset;
   Variant* const popped = S - (C.FArgsOffset + 1);
-  // The common case first: a module variable assigned without brackets.
-  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
-      global && C.FBracketType == bkNon && global->FGlobalObjType == gtVar) {
-    static_cast<TQOBGlobalValuedObject*>(global)->Value = std::move(*S);
-    return S - 1;
-  }
   const TQOBNameSearchRes res = ResolveName(F, T, C);
   Variant* target = nullptr;
   switch (res.ObjKind) {
