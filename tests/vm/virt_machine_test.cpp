@@ -153,6 +153,30 @@ TEST(VirtMachineTest, RegistrationsAfterOpenAreSeenAndCloseForgetsThem) {
             "EQOBVMRuntime: Undeclared identifier: 'Late'");
 }
 
+// A call that has found a built-in keeps it only while no host object is
+// added: a later object of the same name, or a published member, hides it.
+TEST(VirtMachineTest, HostObjectsAddedLaterHideABuiltInAlreadyFound) {
+  TTestScript script;
+  script.Intrinsic(u"Named", [](Variant*, int32_t, Variant& r) { r = Variant(u"built-in"); })
+      .Intrinsic(u"Member", [](Variant*, int32_t, Variant& r) { r = Variant(u"built-in"); });
+  Reader(script, u"ReadNamed", u"Named");
+  Reader(script, u"ReadMember", u"Member");
+  auto vm = script.Run();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(vm->RunProc(WideString(u"ReadNamed")).StringView(), u"built-in");
+    EXPECT_EQ(vm->RunProc(WideString(u"ReadMember")).StringView(), u"built-in");
+  }
+  auto named = THostObject::New();
+  auto publisher = THostObject::New();
+  publisher->Value(u"Member", Variant(u"member"));
+  vm->AddExternObject(named.get(), WideString(u"Named"), false);
+  vm->AddExternObject(publisher.get(), WideString(u"Publisher"), true);
+  const Variant found = vm->RunProc(WideString(u"ReadNamed"));
+  ASSERT_EQ(found.VType, varDispatch);
+  EXPECT_EQ(found.VDispatch, static_cast<IDispatch*>(named.get()));
+  EXPECT_EQ(vm->RunProc(WideString(u"ReadMember")).StringView(), u"member");
+}
+
 TEST(VirtMachineTest, HostEntryPointsCheckWhatANameIs) {
   TTestScript script;
   script.Proc(u"P", 0, false, [](TAsm& a) { a.Emit(icRet); })
