@@ -486,6 +486,12 @@ L_icGlobCall: {
       S = R;
       QOB_NEXT();
     }
+  } else if (TQOBProcObject* proc = fast::KnownProcedure(C)) {
+    Variant* R = S - C.FResOffset;
+    QOBCallProcedureChecked(vm, T, proc, C.FBracketType, C.FResMask, C.FArgCount,
+                            S - C.FArgsOffset, *R);
+    S = R;
+    QOB_NEXT();
   }
   goto L_generalGlobCall;
 }

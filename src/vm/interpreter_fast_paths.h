@@ -234,6 +234,13 @@ inline Variant* KnownSource(const TQOBCallStackFrame& F, const TQOBCall& C) noex
   return KnownLocal(F, C, false);
 }
 
+// The module procedure a name call was found to be, or nil.
+inline TQOBProcObject* KnownProcedure(const TQOBCall& C) noexcept {
+  TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
+  return global && global->FGlobalObjType == gtProcedure ? static_cast<TQOBProcObject*>(global)
+                                                         : nullptr;
+}
+
 // The variable an assign-call or a reference call writes to, or nil.
 inline Variant* KnownTarget(const TQOBCallStackFrame& F, const TQOBCall& C) noexcept {
   if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire))

@@ -170,6 +170,12 @@ TEST(PasScriptTest, InLinePathsAgreeWithTheGeneralOperations) {
        "17"},
       {u"var g; function F; begin g := array[1]; g[1] := 'x'; Result := g[1] + g[1]; end;", "xx"},
       {u"const C = 3; function F; begin Result := C * C; end;", "9"},
+      {u"function G(a); begin Result := a + 1; end;\nfunction F; begin Result := G(G(1)); end;",
+       "3"},
+      {u"procedure P(a); begin end;\nfunction F; begin P(1, 2); end;",
+       "error: Invalid argument count"},
+      {u"procedure P; begin end;\nfunction F; begin Result := P; end;",
+       "error: Invalid type cast or type mismatch"},
       {u"function F; begin Result := 0; if True then Result := 1; if False then Result := 2; end;",
        "1"},
   };
