@@ -475,8 +475,15 @@ L_icAddRangeToSet: {
 
 L_icGlobCall: {
   const TQOBCall& C = *ip->Data.Call;
-  if (const Variant* source = fast::KnownSource(F, C)) {
-    Variant* R = S - C.FResOffset;
+  Variant* R = S - C.FResOffset;
+  TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
+  if (global && global->FGlobalObjType == gtProcedure) {
+    QOBCallProcedureChecked(vm, T, static_cast<TQOBProcObject*>(global), C.FBracketType,
+                            C.FResMask, C.FArgCount, S - C.FArgsOffset, *R);
+    S = R;
+    QOB_NEXT();
+  }
+  if (const Variant* source = fast::KnownSource(F, C, global)) {
     if (C.FBracketType == bkNon) {
       *R = source->Deref();
       S = R;
@@ -486,12 +493,6 @@ L_icGlobCall: {
       S = R;
       QOB_NEXT();
     }
-  } else if (TQOBProcObject* proc = fast::KnownProcedure(C)) {
-    Variant* R = S - C.FResOffset;
-    QOBCallProcedureChecked(vm, T, proc, C.FBracketType, C.FResMask, C.FArgCount,
-                            S - C.FArgsOffset, *R);
-    S = R;
-    QOB_NEXT();
   }
   goto L_generalGlobCall;
 }
@@ -505,9 +506,12 @@ L_icGlobCallRef: {
       S = R;
       QOB_NEXT();
     }
-  } else if (const Variant* source = fast::KnownSource(F, C)) {
+  } else if (IsIndexing(C)) {
+    // Indexing reads the element whatever the reference form asked for.
+    const Variant* source =
+        fast::KnownSource(F, C, C.FResolvedGlobal.load(std::memory_order_acquire));
     Variant* R = S - C.FResOffset;
-    if (IsIndexing(C) && fast::ReadElement(source->Deref(), S[-C.FArgsOffset], *R)) {
+    if (source && fast::ReadElement(source->Deref(), S[-C.FArgsOffset], *R)) {
       S = R;
       QOB_NEXT();
     }

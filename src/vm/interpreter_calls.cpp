@@ -1,8 +1,6 @@
 // The call instructions: names resolved in the current namespace at run
 // time, members of objects, values applied to arguments, object creation,
 // and the assigning forms of each.
-#include <cstring>
-
 #include "vm/code_object.h"
 #include "vm/interpreter.h"
 #include "vm/interpreter_fast_paths.h"
@@ -89,17 +87,9 @@ TQOBNameSearchRes TQOBInterpreter::ResolveName(TQOBCallStackFrame& F, TQOBThread
                               std::memory_order_release);
       break;
     case srLocalVar:
-      if (F.CurNS == F.Ctx->Code->InitialNamespace())
-        C.FResolvedLocal.store(
-            fast::PackLocal(srLocalVar, static_cast<uint32_t>(res.LocalVarIndex)),
-            std::memory_order_relaxed);
-      break;
     case srParam:
-      if (F.CurNS == F.Ctx->Code->InitialNamespace()) {
-        uint32_t packed;
-        std::memcpy(&packed, &res.ParamInfo, sizeof packed);
-        C.FResolvedLocal.store(fast::PackLocal(srParam, packed), std::memory_order_relaxed);
-      }
+      if (F.CurNS == F.Ctx->Code->InitialNamespace())
+        C.FResolvedLocal.store(fast::PackLocal(res), std::memory_order_relaxed);
       break;
     default:
       break;

@@ -62,24 +62,22 @@ inline bool BothIntegers(const Variant& A, const Variant& B) noexcept {
   return A.VType == varInteger && B.VType == varInteger;
 }
 
+// An Integer or a Double as a double.
+inline bool IntegerOrDouble(const Variant& AValue, double& AResult) noexcept {
+  if (AValue.VType == varDouble)
+    AResult = AValue.VDouble;
+  else if (AValue.VType == varInteger)
+    AResult = AValue.VInteger;
+  else
+    return false;
+  return true;
+}
+
 // Both operands as doubles when each is an Integer or a Double and at least
 // one of them is a Double: the general operation's Double path.
 inline bool FloatOperands(const Variant& A, const Variant& B, double& a, double& b) noexcept {
-  const TVarType ta = A.VType;
-  const TVarType tb = B.VType;
-  if (ta == varDouble)
-    a = A.VDouble;
-  else if (ta == varInteger)
-    a = A.VInteger;
-  else
-    return false;
-  if (tb == varDouble)
-    b = B.VDouble;
-  else if (tb == varInteger)
-    b = B.VInteger;
-  else
-    return false;
-  return ta == varDouble || tb == varDouble;
+  return IntegerOrDouble(A, a) && IntegerOrDouble(B, b) &&
+         (A.VType == varDouble || B.VType == varDouble);
 }
 
 // The binary operators with an in-line path, the result replacing the left
@@ -195,9 +193,15 @@ inline bool WriteElement(const Variant& AContainer, const Variant& AIndex, Varia
 
 // ---- Names an earlier search of the same call record already found. ----
 
-// The packed form of TQOBCall::FResolvedLocal.
-inline uint64_t PackLocal(TQOBNameSearchResKind AKind, uint32_t APayload) noexcept {
-  return static_cast<uint64_t>(AKind) | (static_cast<uint64_t>(APayload) << 32);
+// The packed form of TQOBCall::FResolvedLocal for a local variable or a
+// parameter that a search found.
+inline uint64_t PackLocal(const TQOBNameSearchRes& ARes) noexcept {
+  uint32_t payload;
+  if (ARes.ObjKind == srLocalVar)
+    payload = static_cast<uint32_t>(ARes.LocalVarIndex);
+  else
+    std::memcpy(&payload, &ARes.ParamInfo, sizeof payload);
+  return static_cast<uint64_t>(ARes.ObjKind) | (static_cast<uint64_t>(payload) << 32);
 }
 
 // The slot a local answer names in this activation, or nil when the record
@@ -225,20 +229,15 @@ inline Variant* KnownLocal(const TQOBCallStackFrame& F, const TQOBCall& C, bool 
 }
 
 // The variable or constant a name call reads (its value is the final value
-// of the answer), or nil when the general path must search.
-inline Variant* KnownSource(const TQOBCallStackFrame& F, const TQOBCall& C) noexcept {
-  if (TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire))
-    return global->FGlobalObjType == gtProcedure
+// of the answer), or nil when the general path must search. AGlobal is the
+// record's module global, as the caller already loaded it.
+inline Variant* KnownSource(const TQOBCallStackFrame& F, const TQOBCall& C,
+                            TQOBGlobalObject* AGlobal) noexcept {
+  if (AGlobal)
+    return AGlobal->FGlobalObjType == gtProcedure
                ? nullptr
-               : &static_cast<TQOBGlobalValuedObject*>(global)->Value;
+               : &static_cast<TQOBGlobalValuedObject*>(AGlobal)->Value;
   return KnownLocal(F, C, false);
-}
-
-// The module procedure a name call was found to be, or nil.
-inline TQOBProcObject* KnownProcedure(const TQOBCall& C) noexcept {
-  TQOBGlobalObject* global = C.FResolvedGlobal.load(std::memory_order_acquire);
-  return global && global->FGlobalObjType == gtProcedure ? static_cast<TQOBProcObject*>(global)
-                                                         : nullptr;
 }
 
 // The variable an assign-call or a reference call writes to, or nil.
